@@ -1,0 +1,39 @@
+# The Windows build: a console program for Windows XP and later, statically
+# linked so that it needs only the DLLs every Windows has.
+enable_language(RC)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(GRANTRIGHT_EXE_NAME grantright64)
+  set(GRANTRIGHT_WINDOWS_VERSION 5,2)  # the first 64-bit Windows
+else()
+  set(GRANTRIGHT_EXE_NAME grantright)
+  set(GRANTRIGHT_WINDOWS_VERSION 5,1)
+endif()
+string(REPLACE "," ";" _version "${GRANTRIGHT_WINDOWS_VERSION}")
+list(GET _version 0 _major)
+list(GET _version 1 _minor)
+
+# __USE_MINGW_ANSI_STDIO=0: the runtime's own formatted output, not a copy linked in.
+add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501 __USE_MINGW_ANSI_STDIO=0)
+add_compile_options(-Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
+  "-ffile-prefix-map=${PROJECT_SOURCE_DIR}=." "-ffile-prefix-map=${PROJECT_BINARY_DIR}=.")
+add_link_options(-static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections
+  "-Wl,--major-os-version,${_major},--minor-os-version,${_minor}"
+  "-Wl,--major-subsystem-version,${_major},--minor-subsystem-version,${_minor}"
+  -Wl,--tsaware -Wl,--no-insert-timestamp)
+
+set(GRANTRIGHT_MANIFEST ${PROJECT_SOURCE_DIR}/res/grantright.manifest)
+configure_file(res/grantright.rc.in ${PROJECT_BINARY_DIR}/grantright.rc @ONLY)
+
+add_executable(grantright
+  src/driver/main.cpp
+  ${GRANTRIGHT_LOGIC_SOURCES}
+  src/platform/win/runtime_options.cpp
+  ${PROJECT_BINARY_DIR}/grantright.rc)
+set_target_properties(grantright PROPERTIES OUTPUT_NAME ${GRANTRIGHT_EXE_NAME})
+target_include_directories(grantright PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(grantright PRIVATE advapi32 user32)
+
+# Test helper: starts a program with an exact command line, as a Windows
+# caller can, so the tests reach the runtime's own argument splitting.
+add_executable(raw_launch tests/wine/raw_launch.cpp)

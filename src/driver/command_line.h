@@ -1,0 +1,14 @@
+// Reading the account and right names from the command line.
+#pragma once
+
+#include "driver/name_buffer.h"
+
+// Fills both buffers with the defaults: account "quendrix", right
+// "SeServiceLogonRight", every other unit zero.
+void SetDefaultNames(NameBuffer* account, NameBuffer* right);
+
+// Reads "-u <account>" and "+r <right>" pairs from argument 1 on, into the
+// buffers; the last value of an option wins and each is cut to 255 characters.
+// Returns false for a malformed command line; the buffers may then hold part
+// of it. Never ends the process, so tests and the fuzzer can call it.
+bool ReadCommandLine(int argc, const char* const* argv, NameBuffer* account, NameBuffer* right);

@@ -1,0 +1,72 @@
+// The local policy over the host's policy store.
+#include <string>
+
+#include "platform/host/host_sid.h"
+#include "platform/host/known_rights.h"
+#include "platform/host/policy_store.h"
+#include "platform/host/utf.h"
+#include "platform/security_authority.h"
+
+namespace {
+
+constexpr unsigned kPolicyMagic = 0x4C534150;  // "LSAP"
+
+struct Policy {
+  unsigned magic;
+  std::string storePath;
+};
+
+Policy* PolicyFromHandle(LSA_HANDLE handle) {
+  Policy* policy = static_cast<Policy*>(handle);
+  return policy != nullptr && policy->magic == kPolicyMagic ? policy : nullptr;
+}
+
+bool RightName(const LSA_UNICODE_STRING& right, std::string* name) {
+  if (right.Length % sizeof(WCHAR) != 0 || right.Length > right.MaximumLength ||
+      (right.Length > 0 && right.Buffer == nullptr)) {
+    return false;
+  }
+  return Utf16ToUtf8(right.Buffer, right.Length / sizeof(WCHAR), name);
+}
+
+}  // namespace
+
+NTSTATUS LsaOpenPolicy(LSA_UNICODE_STRING* systemName, LSA_OBJECT_ATTRIBUTES* attributes,
+                       ACCESS_MASK desiredAccess, LSA_HANDLE* policy) {
+  (void)desiredAccess;
+  if (policy == nullptr || attributes == nullptr) return STATUS_INVALID_PARAMETER;
+  *policy = nullptr;
+  if (systemName != nullptr && systemName->Length != 0) return STATUS_INVALID_PARAMETER;  // local only
+  std::string path = PolicyStorePath();
+  NTSTATUS status = CheckPolicyStore(path);
+  if (status != STATUS_SUCCESS) return status;
+  *policy = new Policy{kPolicyMagic, path};
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS LsaAddAccountRights(LSA_HANDLE handle, PSID account, LSA_UNICODE_STRING* rights, ULONG count) {
+  Policy* policy = PolicyFromHandle(handle);
+  if (policy == nullptr) return STATUS_INVALID_HANDLE;
+  std::string sid;
+  if (!FormatSid(account, &sid) || rights == nullptr || count == 0) return STATUS_INVALID_PARAMETER;
+  for (ULONG i = 0; i < count; ++i) {
+    std::string right;
+    if (!RightName(rights[i], &right)) return STATUS_INVALID_PARAMETER;
+    if (!IsKnownRight(right)) return STATUS_NO_SUCH_PRIVILEGE;
+  }
+  for (ULONG i = 0; i < count; ++i) {
+    std::string right;
+    RightName(rights[i], &right);
+    NTSTATUS status = AddPolicyGrant(policy->storePath, PolicyGrant{sid, right});
+    if (status != STATUS_SUCCESS) return status;
+  }
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS LsaClose(LSA_HANDLE handle) {
+  Policy* policy = PolicyFromHandle(handle);
+  if (policy == nullptr) return STATUS_INVALID_HANDLE;
+  policy->magic = 0;
+  delete policy;
+  return STATUS_SUCCESS;
+}

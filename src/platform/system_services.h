@@ -1,0 +1,79 @@
+// The system services the logic calls besides the security authority: the
+// process heap, the thread's last error, the message table, the standard-error
+// handle and the wide formatter. The logic calls them by their Windows names.
+// On Windows this is the toolchain's own SDK; elsewhere the names below are
+// provided by whichever platform library CMake links (host or test fake).
+#pragma once
+
+#if defined(_WIN32)
+
+#include <windows.h>
+
+#define WIDE_TEXT(s) L##s
+
+#else
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+typedef char16_t WCHAR;
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t USHORT;
+typedef uint16_t LANGID;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef uint32_t DWORD;
+typedef size_t SIZE_T;
+typedef void* HANDLE;
+typedef void* HLOCAL;
+struct OVERLAPPED;
+
+#define WIDE_TEXT(s) u##s
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
+constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
+constexpr DWORD ERROR_NONE_MAPPED = 1332;
+constexpr DWORD ERROR_INTERNAL_DB_CORRUPTION = 1358;
+constexpr DWORD ERROR_RESOURCE_LANG_NOT_FOUND = 15105;
+
+constexpr DWORD STD_ERROR_HANDLE = static_cast<DWORD>(-12);
+constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x100;
+constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
+
+HANDLE GetProcessHeap();
+void* HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, SIZE_T bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
+
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+// With FORMAT_MESSAGE_ALLOCATE_BUFFER, `buffer` is really the address of a
+// char* that receives a text to be released with LocalFree.
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
+                     char* buffer, DWORD minimumSize, va_list* arguments);
+LANGID GetUserDefaultLangID();
+HLOCAL LocalFree(HLOCAL memory);
+
+HANDLE GetStdHandle(DWORD which);
+BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written,
+               OVERLAPPED* overlapped);
+
+// Only the conversion the tool uses is supported: "%.Nhs" / "%.NhS" (and "%%").
+int wsprintfW(WCHAR* buffer, const WCHAR* format, ...);
+
+#endif

@@ -1,0 +1,54 @@
+// A scriptable platform for unit tests: it answers the logic's platform calls
+// as a test sets up, records what the logic did, and keeps account of every
+// heap block and message text so that a test can see what was left behind.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/security_authority.h"
+
+struct FakeAccount {
+  std::u16string name;
+  std::vector<unsigned char> sid;
+  std::u16string domain;
+  DWORD claimedDomainChars = 0;  // when set, the lookup asks for this many instead
+};
+
+struct FakePlatform {
+  // What the platform answers.
+  NTSTATUS openStatus = 0;
+  NTSTATUS addStatus = 0;
+  std::vector<FakeAccount> accounts;
+  DWORD unmappedError = ERROR_NONE_MAPPED;  // the lookup's error for any other name
+  int failHeapCall = 0;                     // the Nth HeapAlloc/HeapReAlloc fails (from 1); 0: none
+  std::map<DWORD, std::string> messages;    // texts in the user's language
+  LANGID userLanguage = 0x0409;
+
+  // What the logic did.
+  std::vector<std::string> calls;  // platform calls in order, by name
+  int heapCalls = 0;               // HeapAlloc and HeapReAlloc made
+  std::map<void*, size_t> liveBlocks;
+  int badFrees = 0;  // frees of a block the heap does not hold
+  int liveTexts = 0;
+  int openPolicies = 0;
+  int lookups = 0;
+  std::vector<DWORD> lookupSidBytes;     // sizes passed to each lookup
+  std::vector<DWORD> lookupDomainChars;
+  std::vector<DWORD> formattedCodes;
+  std::vector<unsigned char> addedSid;
+  std::u16string addedRight;
+  LSA_UNICODE_STRING addedDescriptor = {};
+  ULONG addedCount = 0;
+  LSA_OBJECT_ATTRIBUTES openAttributes = {};
+  ACCESS_MASK openAccess = 0;
+  bool openHadSystemName = false;
+};
+
+// The one fake, reset before every test by ResetFake.
+FakePlatform& Fake();
+void ResetFake();
+
+// Calls of `name` recorded so far.
+int CountCalls(const std::string& name);

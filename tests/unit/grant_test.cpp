@@ -1,0 +1,150 @@
+// The grant sequence: open, resolve, add, close, release, and one report.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "driver/grant.h"
+#include "fake/fake_platform.h"
+#include "unit/stderr_capture.h"
+
+namespace {
+
+const std::vector<unsigned char> kAliceSid = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};
+
+NameBuffer Name(const std::u16string& text) {
+  NameBuffer buffer = {};
+  std::copy(text.begin(), text.end(), buffer.units);
+  return buffer;
+}
+
+class GrantTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetFake();
+    Fake().accounts.push_back({u"alice", kAliceSid, u"HOST"});
+    Fake().messages[ERROR_ACCESS_DENIED] = "Access is denied.\r\n";
+    Fake().messages[ERROR_NONE_MAPPED] = "No mapping between account names and security IDs was done.\r\n";
+    Fake().messages[ERROR_NO_SUCH_PRIVILEGE] = "A specified privilege does not exist.\r\n";
+  }
+  void TearDown() override { ResetFake(); }
+
+  // Runs a grant, returns its exit status and what reached stderr.
+  int Grant(const std::u16string& account, const std::u16string& rightName, std::string* err) {
+    account_ = Name(account);
+    right_ = Name(rightName);
+    StderrCapture capture;
+    int status = GrantRight(&account_, &right_);
+    *err = capture.Finish();
+    return status;
+  }
+
+  // The security calls and the releases, in the order made.
+  std::vector<std::string> Sequence() {
+    std::vector<std::string> sequence;
+    for (const std::string& call : Fake().calls) {
+      if (call.rfind("Lsa", 0) == 0 || call == "LookupAccountNameW" || call == "HeapFree") {
+        sequence.push_back(call);
+      }
+    }
+    return sequence;
+  }
+
+  NameBuffer account_;
+  NameBuffer right_;
+};
+
+struct GrantCase {
+  const char* name;
+  NTSTATUS openStatus;
+  std::u16string account;
+  NTSTATUS addStatus;
+  int exitStatus;
+  const char* report;
+  std::vector<std::string> sequence;
+};
+
+TEST_F(GrantTest, EachStepsFailureIsReportedOnceAndEverythingReleased) {
+  const GrantCase cases[] = {
+      {"granted", 0, u"alice", 0, 0, "",
+       {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "LsaAddAccountRights", "LsaClose", "HeapFree"}},
+      {"open refused", static_cast<NTSTATUS>(0xC0000022), u"alice", 0, 13,
+       "OpenPolicy error!\nAccess is denied.\r\n", {"LsaOpenPolicy"}},
+      {"account unmapped", 0, u"bob", 0, 13,
+       "GetAccountSid error!\nNo mapping between account names and security IDs was done.\r\n",
+       {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "HeapFree", "LsaClose"}},
+      {"empty account", 0, u"", 0, 13,
+       "GetAccountSid error!\nNo mapping between account names and security IDs was done.\r\n",
+       {"LsaOpenPolicy", "LsaClose"}},
+      {"add refused", 0, u"alice", static_cast<NTSTATUS>(0xC0000060), 13,
+       "AddUserRightToAccount error!\nA specified privilege does not exist.\r\n",
+       {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "LsaAddAccountRights", "LsaClose", "HeapFree"}},
+  };
+  for (const GrantCase& row : cases) {
+    SetUp();
+    Fake().openStatus = row.openStatus;
+    Fake().addStatus = row.addStatus;
+    std::string err;
+    EXPECT_EQ(row.exitStatus, Grant(row.account, u"SeServiceLogonRight", &err)) << row.name;
+    EXPECT_EQ(row.report, err) << row.name;
+    EXPECT_EQ(row.sequence, Sequence()) << row.name;
+    EXPECT_EQ(0, Fake().openPolicies) << row.name;
+    EXPECT_TRUE(Fake().liveBlocks.empty()) << row.name;
+    EXPECT_EQ(0, Fake().badFrees) << row.name;
+    EXPECT_EQ(0, Fake().liveTexts) << row.name;
+  }
+}
+
+TEST_F(GrantTest, OpensTheLocalPolicyWithZeroedAttributes) {
+  std::string err;
+  ASSERT_EQ(0, Grant(u"alice", u"SeServiceLogonRight", &err));
+  EXPECT_FALSE(Fake().openHadSystemName);
+  EXPECT_EQ(0x810u, Fake().openAccess);
+  const LSA_OBJECT_ATTRIBUTES& attributes = Fake().openAttributes;
+  EXPECT_EQ(0u, attributes.Length);
+  EXPECT_EQ(nullptr, attributes.RootDirectory);
+  EXPECT_EQ(nullptr, attributes.ObjectName);
+  EXPECT_EQ(0u, attributes.Attributes);
+  EXPECT_EQ(nullptr, attributes.SecurityDescriptor);
+  EXPECT_EQ(nullptr, attributes.SecurityQualityOfService);
+}
+
+TEST_F(GrantTest, DescribesTheRightInPlace) {
+  const std::u16string rights[] = {u"SeServiceLogonRight", u"", std::u16string(255, u'R')};
+  for (const std::u16string& right : rights) {
+    SetUp();
+    std::string err;
+    ASSERT_EQ(0, Grant(u"alice", right, &err)) << right.size();
+    const LSA_UNICODE_STRING& described = Fake().addedDescriptor;
+    EXPECT_EQ(right.size() * 2, described.Length) << right.size();
+    EXPECT_EQ(right.size() * 2 + 2, described.MaximumLength) << right.size();
+    EXPECT_EQ(right_.units, described.Buffer) << right.size();
+    EXPECT_EQ(right, Fake().addedRight) << right.size();
+    EXPECT_EQ(1u, Fake().addedCount) << right.size();
+    EXPECT_EQ(kAliceSid, Fake().addedSid) << right.size();
+  }
+}
+
+// Fails each heap call of a grant whose lookup grows both buffers, in turn.
+TEST_F(GrantTest, EachHeapFailureEndsInOneReport) {
+  Fake().accounts[0].domain = std::u16string(40, u'D');
+  std::string err;
+  ASSERT_EQ(0, Grant(u"alice", u"SeServiceLogonRight", &err));
+  const int heapCalls = Fake().heapCalls;
+  ASSERT_EQ(4, heapCalls);
+
+  for (int failing = 1; failing <= heapCalls; ++failing) {
+    SetUp();
+    Fake().accounts[0].domain = std::u16string(40, u'D');
+    Fake().failHeapCall = failing;
+    EXPECT_EQ(13, Grant(u"alice", u"SeServiceLogonRight", &err)) << "heap call " << failing;
+    EXPECT_EQ(0u, err.rfind("GetAccountSid error!\n", 0)) << "heap call " << failing << ": " << err;
+    EXPECT_EQ(1, CountCalls("FormatMessageA")) << "heap call " << failing;
+    EXPECT_EQ(1, CountCalls("LsaClose")) << "heap call " << failing;
+    EXPECT_EQ(0, CountCalls("LsaAddAccountRights")) << "heap call " << failing;
+    EXPECT_TRUE(Fake().liveBlocks.empty()) << "heap call " << failing;
+    EXPECT_EQ(0, Fake().badFrees) << "heap call " << failing;
+    EXPECT_EQ(0, Fake().liveTexts) << "heap call " << failing;
+  }
+}
+
+}  // namespace
