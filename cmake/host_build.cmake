@@ -29,6 +29,8 @@ add_library(grantright_host_platform STATIC
 target_link_libraries(grantright_host_platform PUBLIC grantright_host_basics)
 
 add_executable(grantright src/driver/main.cpp)
+# The floor the benchmark measures the host program against.
+add_executable(do_nothing bench/do_nothing.cpp)
 target_link_libraries(grantright PRIVATE grantright_logic grantright_host_platform)
 
 include(CTest)

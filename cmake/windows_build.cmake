@@ -34,6 +34,17 @@ set_target_properties(grantright PROPERTIES OUTPUT_NAME ${GRANTRIGHT_EXE_NAME})
 target_include_directories(grantright PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(grantright PRIVATE advapi32 user32)
 
+# Signed copies in signed/, with the certificate and password the caller
+# names (see scripts/sign): cmake --build --preset win32 --target sign
+add_custom_target(sign
+  COMMAND ${PROJECT_SOURCE_DIR}/scripts/sign ${PROJECT_BINARY_DIR}/signed $<TARGET_FILE:grantright>
+  DEPENDS grantright
+  VERBATIM)
+
+# A program that does nothing, built the same way: the floor the benchmark
+# measures the tool against.
+add_executable(do_nothing bench/do_nothing.cpp)
+
 # Test helper: starts a program with an exact command line, as a Windows
 # caller can, so the tests reach the runtime's own argument splitting.
 add_executable(raw_launch tests/wine/raw_launch.cpp)
