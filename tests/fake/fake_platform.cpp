@@ -12,9 +12,10 @@ int g_heap;
 int g_stderrHandle;
 int g_policy;
 
-bool FailThisHeapCall() {
-  ++g_fake.heapCalls;
-  return g_fake.heapCalls == g_fake.failHeapCall;
+// Records a call and says whether it is the one to fail.
+bool Call(const char* name) {
+  g_fake.calls.push_back(name);
+  return g_fake.failure.call == name && CountCalls(name) == g_fake.failure.occurrence;
 }
 
 const FakeAccount* FindAccount(const WCHAR* name) {
@@ -41,8 +42,7 @@ int CountCalls(const std::string& name) {
 HANDLE GetProcessHeap() { return &g_heap; }
 
 void* HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
-  g_fake.calls.push_back("HeapAlloc");
-  if (heap != &g_heap || flags != 0 || FailThisHeapCall()) return nullptr;
+  if (Call("HeapAlloc") || heap != &g_heap || flags != 0) return nullptr;
   void* block = std::malloc(bytes == 0 ? 1 : bytes);
   std::memset(block, 0xA5, bytes);
   g_fake.liveBlocks[block] = bytes;
@@ -50,10 +50,7 @@ void* HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
 }
 
 void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, SIZE_T bytes) {
-  g_fake.calls.push_back("HeapReAlloc");
-  if (heap != &g_heap || flags != 0 || g_fake.liveBlocks.count(block) == 0 || FailThisHeapCall()) {
-    return nullptr;
-  }
+  if (Call("HeapReAlloc") || heap != &g_heap || flags != 0 || g_fake.liveBlocks.count(block) == 0) return nullptr;
   // Always move, so that a caller still holding the old address is caught.
   void* moved = std::malloc(bytes == 0 ? 1 : bytes);
   std::memcpy(moved, block, std::min(bytes, g_fake.liveBlocks[block]));
@@ -75,8 +72,12 @@ BOOL HeapFree(HANDLE heap, DWORD flags, void* block) {
 
 DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
                      char* buffer, DWORD minimumSize, va_list* arguments) {
-  g_fake.calls.push_back("FormatMessageA");
+  bool failing = Call("FormatMessageA");
   g_fake.formattedCodes.push_back(messageId);
+  if (failing) {
+    SetLastError(g_fake.failure.value);
+    return 0;
+  }
   auto found = g_fake.messages.find(messageId);
   if (flags != 0x1100 || source != nullptr || minimumSize != 0 || arguments != nullptr ||
       languageId != g_fake.userLanguage || found == g_fake.messages.end()) {
@@ -109,7 +110,7 @@ HANDLE GetStdHandle(DWORD which) {
 
 // Writes through to descriptor 2, so a test capturing stderr sees the real order.
 BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written, OVERLAPPED* overlapped) {
-  g_fake.calls.push_back("WriteFile");
+  if (Call("WriteFile")) return FALSE;
   if (file != &g_stderrHandle || overlapped != nullptr || written == nullptr) return FALSE;
   *written = static_cast<DWORD>(write(STDERR_FILENO, bytes, count));
   return TRUE;
@@ -117,10 +118,11 @@ BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written, OVER
 
 NTSTATUS LsaOpenPolicy(LSA_UNICODE_STRING* systemName, LSA_OBJECT_ATTRIBUTES* attributes,
                        ACCESS_MASK desiredAccess, LSA_HANDLE* policy) {
-  g_fake.calls.push_back("LsaOpenPolicy");
+  bool failing = Call("LsaOpenPolicy");
   g_fake.openHadSystemName = systemName != nullptr;
   g_fake.openAttributes = *attributes;
   g_fake.openAccess = desiredAccess;
+  if (failing) return static_cast<NTSTATUS>(g_fake.failure.value);
   if (g_fake.openStatus != 0) return g_fake.openStatus;
   *policy = &g_policy;
   ++g_fake.openPolicies;
@@ -128,7 +130,7 @@ NTSTATUS LsaOpenPolicy(LSA_UNICODE_STRING* systemName, LSA_OBJECT_ATTRIBUTES* at
 }
 
 NTSTATUS LsaAddAccountRights(LSA_HANDLE policy, PSID account, LSA_UNICODE_STRING* rights, ULONG count) {
-  g_fake.calls.push_back("LsaAddAccountRights");
+  bool failing = Call("LsaAddAccountRights");
   if (policy != &g_policy || g_fake.openPolicies != 1 || g_fake.liveBlocks.count(account) == 0) {
     return STATUS_INVALID_PARAMETER;
   }
@@ -137,19 +139,19 @@ NTSTATUS LsaAddAccountRights(LSA_HANDLE policy, PSID account, LSA_UNICODE_STRING
   g_fake.addedDescriptor = rights[0];
   g_fake.addedRight.assign(rights[0].Buffer, rights[0].Length / sizeof(WCHAR));
   g_fake.addedCount = count;
-  return g_fake.addStatus;
+  return failing ? static_cast<NTSTATUS>(g_fake.failure.value) : g_fake.addStatus;
 }
 
 NTSTATUS LsaClose(LSA_HANDLE policy) {
-  g_fake.calls.push_back("LsaClose");
+  bool failing = Call("LsaClose");
   if (policy != &g_policy || g_fake.openPolicies == 0) return STATUS_INVALID_HANDLE;
-  --g_fake.openPolicies;
-  return 0;
+  --g_fake.openPolicies;  // a failing close still releases the handle, as Windows does
+  return failing ? static_cast<NTSTATUS>(g_fake.failure.value) : 0;
 }
 
 BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID sid,
                         DWORD* sidBytes, WCHAR* domainName, DWORD* domainChars, SID_NAME_USE* use) {
-  g_fake.calls.push_back("LookupAccountNameW");
+  bool failing = Call("LookupAccountNameW");
   ++g_fake.lookups;
   g_fake.lookupSidBytes.push_back(*sidBytes);
   g_fake.lookupDomainChars.push_back(*domainChars);
@@ -159,6 +161,10 @@ BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID 
   if (systemName != nullptr || sidBlock == g_fake.liveBlocks.end() || sidBlock->second < *sidBytes ||
       domainBlock == g_fake.liveBlocks.end() || domainBlock->second < *domainChars * sizeof(WCHAR)) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (failing) {
+    SetLastError(g_fake.failure.value);
     return FALSE;
   }
   const FakeAccount* account = FindAccount(accountName);

@@ -22,13 +22,20 @@ struct FakePlatform {
   NTSTATUS addStatus = 0;
   std::vector<FakeAccount> accounts;
   DWORD unmappedError = ERROR_NONE_MAPPED;  // the lookup's error for any other name
-  int failHeapCall = 0;                     // the Nth HeapAlloc/HeapReAlloc fails (from 1); 0: none
+  // One call made to fail: the `occurrence`th call (from 1) of `call` fails
+  // with `value` (a status, or a last error; unused where a call fails by
+  // returning null). HeapAlloc, HeapReAlloc, LookupAccountNameW, LsaOpenPolicy,
+  // LsaAddAccountRights, LsaClose, FormatMessageA and WriteFile can fail.
+  struct Failure {
+    std::string call;
+    int occurrence = 0;
+    uint32_t value = 0;
+  } failure;
   std::map<DWORD, std::string> messages;    // texts in the user's language
   LANGID userLanguage = 0x0409;
 
   // What the logic did.
   std::vector<std::string> calls;  // platform calls in order, by name
-  int heapCalls = 0;               // HeapAlloc and HeapReAlloc made
   std::map<void*, size_t> liveBlocks;
   int badFrees = 0;  // frees of a block the heap does not hold
   int liveTexts = 0;

@@ -85,27 +85,36 @@ TEST_F(AccountSidTest, EmptyNameIsNotLookedUp) {
   EXPECT_EQ(ERROR_NONE_MAPPED, GetLastError());
   EXPECT_EQ(nullptr, sid);
   EXPECT_EQ(0, Fake().lookups);
-  EXPECT_EQ(0, Fake().heapCalls);
+  EXPECT_EQ(0, CountCalls("HeapAlloc"));
 }
 
 // Each allocation and resize of a growing lookup fails in turn: every block
 // is released and the last error is what it was, never one of our own.
 TEST_F(AccountSidTest, EachHeapFailureReleasesEverything) {
-  const DWORD errorBefore[] = {kEarlierError, kEarlierError, ERROR_INSUFFICIENT_BUFFER,
-                               ERROR_INSUFFICIENT_BUFFER};
-  for (int failing = 1; failing <= 4; ++failing) {
+  const struct {
+    const char* call;
+    int occurrence;
+    int lookups;        // made before the failure
+    DWORD errorBefore;  // the last error the failure leaves in place
+  } cases[] = {
+      {"HeapAlloc", 1, 0, kEarlierError},
+      {"HeapAlloc", 2, 0, kEarlierError},
+      {"HeapReAlloc", 1, 1, ERROR_INSUFFICIENT_BUFFER},
+      {"HeapReAlloc", 2, 1, ERROR_INSUFFICIENT_BUFFER},
+  };
+  for (const auto& row : cases) {
     ResetFake();
     Fake().accounts.push_back({u"alice", SidOfSize(200), std::u16string(40, u'D')});
-    Fake().failHeapCall = failing;
+    Fake().failure = {row.call, row.occurrence, 0};
     SetLastError(kEarlierError);
     PSID sid = kPoison;
-    EXPECT_FALSE(GetAccountSid(u"alice", &sid)) << "heap call " << failing;
-    EXPECT_EQ(nullptr, sid) << "heap call " << failing;
-    EXPECT_TRUE(Fake().liveBlocks.empty()) << "heap call " << failing;
-    EXPECT_EQ(0, Fake().badFrees) << "heap call " << failing;
-    EXPECT_EQ(errorBefore[failing - 1], GetLastError()) << "heap call " << failing;
-    EXPECT_EQ(failing, Fake().heapCalls) << "heap call " << failing;
-    EXPECT_EQ(failing <= 2 ? 0 : 1, Fake().lookups) << "heap call " << failing;
+    std::string name = std::string(row.call) + " #" + std::to_string(row.occurrence);
+    EXPECT_FALSE(GetAccountSid(u"alice", &sid)) << name;
+    EXPECT_EQ(nullptr, sid) << name;
+    EXPECT_TRUE(Fake().liveBlocks.empty()) << name;
+    EXPECT_EQ(0, Fake().badFrees) << name;
+    EXPECT_EQ(row.errorBefore, GetLastError()) << name;
+    EXPECT_EQ(row.lookups, Fake().lookups) << name;
   }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "driver/grant.h"
 #include "fake/fake_platform.h"
@@ -124,27 +125,82 @@ TEST_F(GrantTest, DescribesTheRightInPlace) {
   }
 }
 
-// Fails each heap call of a grant whose lookup grows both buffers, in turn.
-TEST_F(GrantTest, EachHeapFailureEndsInOneReport) {
+// The platform calls of a good grant, each made to fail in turn with each
+// failure worth telling apart: one report naming the right step and code,
+// exit status 13, the policy closed exactly when it was opened, nothing left.
+struct CallFailure {
+  const char* call;
+  uint32_t value;    // the status or last error the call fails with
+  const char* step;  // the step reported; null where the failure is ignored
+  DWORD code;        // the code the report shows
+};
+
+constexpr DWORD kEarlierError = 0x0BAD;
+
+const CallFailure kCallFailures[] = {
+    {"LsaOpenPolicy", 0xC0000022, "OpenPolicy", 5},
+    {"LsaOpenPolicy", 0xC0000017, "OpenPolicy", 8},
+    {"LsaOpenPolicy", 0xC00000E4, "OpenPolicy", 1358},
+    {"LsaOpenPolicy", 0xC0000001, "OpenPolicy", 317},
+    {"HeapAlloc", 0, "GetAccountSid", kEarlierError},
+    {"HeapReAlloc", 0, "GetAccountSid", ERROR_INSUFFICIENT_BUFFER},
+    {"LookupAccountNameW", ERROR_NONE_MAPPED, "GetAccountSid", ERROR_NONE_MAPPED},
+    {"LookupAccountNameW", 1789, "GetAccountSid", 1789},
+    {"LookupAccountNameW", ERROR_NOT_ENOUGH_MEMORY, "GetAccountSid", ERROR_NOT_ENOUGH_MEMORY},
+    {"LsaAddAccountRights", 0xC0000060, "AddUserRightToAccount", 1313},
+    {"LsaAddAccountRights", 0xC0000022, "AddUserRightToAccount", 5},
+    {"LsaAddAccountRights", 0xC00000E4, "AddUserRightToAccount", 1358},
+    {"LsaAddAccountRights", 0xC000007F, "AddUserRightToAccount", 112},
+    {"LsaAddAccountRights", 0xC000000D, "AddUserRightToAccount", 87},
+    {"LsaAddAccountRights", 0xC0000017, "AddUserRightToAccount", 8},
+    {"LsaAddAccountRights", 0xC0000008, "AddUserRightToAccount", 6},
+    {"LsaAddAccountRights", 0xC0000001, "AddUserRightToAccount", 317},
+    {"LsaClose", 0xC0000008, nullptr, 0},
+};
+
+TEST_F(GrantTest, EachPlatformCallFailingInTurnEndsInOneReport) {
+  // A lookup that grows both buffers, so every kind of call is made.
   Fake().accounts[0].domain = std::u16string(40, u'D');
   std::string err;
   ASSERT_EQ(0, Grant(u"alice", u"SeServiceLogonRight", &err));
-  const int heapCalls = Fake().heapCalls;
-  ASSERT_EQ(4, heapCalls);
+  const std::vector<std::string> goodRun = Fake().calls;
 
-  for (int failing = 1; failing <= heapCalls; ++failing) {
-    SetUp();
-    Fake().accounts[0].domain = std::u16string(40, u'D');
-    Fake().failHeapCall = failing;
-    EXPECT_EQ(13, Grant(u"alice", u"SeServiceLogonRight", &err)) << "heap call " << failing;
-    EXPECT_EQ(0u, err.rfind("GetAccountSid error!\n", 0)) << "heap call " << failing << ": " << err;
-    EXPECT_EQ(1, CountCalls("FormatMessageA")) << "heap call " << failing;
-    EXPECT_EQ(1, CountCalls("LsaClose")) << "heap call " << failing;
-    EXPECT_EQ(0, CountCalls("LsaAddAccountRights")) << "heap call " << failing;
-    EXPECT_TRUE(Fake().liveBlocks.empty()) << "heap call " << failing;
-    EXPECT_EQ(0, Fake().badFrees) << "heap call " << failing;
-    EXPECT_EQ(0, Fake().liveTexts) << "heap call " << failing;
+  int injected = 0;
+  std::map<std::string, int> seen;
+  for (const std::string& call : goodRun) {
+    const int occurrence = ++seen[call];
+    for (const CallFailure& row : kCallFailures) {
+      if (call != row.call) continue;
+      SetUp();
+      Fake().accounts[0].domain = std::u16string(40, u'D');
+      Fake().failure = {row.call, occurrence, row.value};
+      SetLastError(kEarlierError);
+      const std::string name = call + " #" + std::to_string(occurrence) + " failing with " + std::to_string(row.value);
+      ++injected;
+
+      const int status = Grant(u"alice", u"SeServiceLogonRight", &err);
+      if (row.step == nullptr) {
+        EXPECT_EQ(0, status) << name;
+        EXPECT_EQ("", err) << name;
+      } else {
+        EXPECT_EQ(13, status) << name;
+        EXPECT_EQ(0u, err.rfind(std::string(row.step) + " error!\n", 0)) << name << ": " << err;
+        EXPECT_EQ(1u, Fake().formattedCodes.size()) << name << ": one report";
+        if (!Fake().formattedCodes.empty()) {
+          EXPECT_EQ(row.code, Fake().formattedCodes[0]) << name;
+        }
+      }
+      const bool opened = !(call == "LsaOpenPolicy");
+      EXPECT_EQ(opened ? 1 : 0, CountCalls("LsaClose")) << name;
+      EXPECT_EQ(0, Fake().openPolicies) << name;
+      EXPECT_TRUE(Fake().liveBlocks.empty()) << name;
+      EXPECT_EQ(0, Fake().badFrees) << name;
+      EXPECT_EQ(0, Fake().liveTexts) << name;
+    }
   }
+  // Every row met a call of the good run: 4 opens, 2 allocations, 2 resizes,
+  // 3 failures of each of the 2 lookups, 8 adds, 1 close.
+  EXPECT_EQ(4 + 2 + 2 + 3 * 2 + 8 + 1, injected);
 }
 
 }  // namespace
