@@ -1,8 +1,13 @@
 // The host program as a process: exit status, the exact bytes on each
 // stream, and what the policy store holds afterwards.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <set>
 
 #include <string>
 #include <vector>
@@ -123,6 +128,56 @@ TEST_F(HostE2eTest, StoreThatDoesNotParseIsReportedAndKept) {
   EXPECT_EQ(13, result.exitStatus);
   EXPECT_EQ(kCorrupt, result.err);
   EXPECT_EQ("not a policy\n", ReadWholeFile(store_));
+}
+
+// 32 runs at once, some of them the same grant: every distinct grant is in
+// the store afterwards, once, and the store parses.
+TEST_F(HostE2eTest, ConcurrentGrantsLoseNothing) {
+  const std::vector<std::pair<std::string, std::string>> accounts = {
+      {"root", "S-1-22-1-0"}, {"daemon", "S-1-22-1-1"}, {"bin", "S-1-22-1-2"}, {"sys", "S-1-22-1-3"}};
+  const std::vector<std::string> rights = {"SeServiceLogonRight", "SeBatchLogonRight", "SeTcbPrivilege",
+                                           "SeBackupPrivilege", "SeRestorePrivilege", "SeDebugPrivilege"};
+  std::vector<std::pair<std::string, std::string>> grants;  // account, right
+  for (int i = 0; i < 32; ++i) {
+    grants.push_back({accounts[i % accounts.size()].first, rights[(i / accounts.size()) % rights.size()]});
+  }
+  std::set<std::string> expected;
+  for (const auto& grant : grants) {
+    for (const auto& account : accounts) {
+      if (account.first == grant.first) expected.insert(account.second + " " + grant.second);
+    }
+  }
+  ASSERT_EQ(24u, expected.size());
+
+  std::string storeVariable = "GRANTRIGHT_POLICY_STORE=" + store_;
+  std::vector<pid_t> children;
+  for (const auto& grant : grants) {
+    pid_t child = fork();
+    if (child == 0) {
+      putenv(&storeVariable[0]);
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, STDERR_FILENO);
+      execl(kExe.c_str(), kExe.c_str(), "-u", grant.first.c_str(), "+r", grant.second.c_str(), nullptr);
+      _exit(127);
+    }
+    children.push_back(child);
+  }
+  int failures = 0;
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    failures += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(0, failures);
+
+  std::string content = ReadWholeFile(store_);
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = content.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(content.substr(at, end - at));
+  }
+  EXPECT_EQ(content.size(), content.rfind('\n') + 1) << "the store ends in a whole line";
+  EXPECT_EQ(expected.size(), lines.size()) << content;
+  EXPECT_EQ(expected, std::set<std::string>(lines.begin(), lines.end()));
 }
 
 }  // namespace

@@ -67,9 +67,11 @@ TEST_F(PolicyTest, AddsEachGrantOnce) {
   EXPECT_EQ(0, Add(rootSid_, u"SeServiceLogonRight"));
   EXPECT_EQ("S-1-22-1-0 SeServiceLogonRight\nS-1-22-1-1000 SeBatchLogonRight\n", ReadWholeFile(store_));
 
-  struct stat info;
-  ASSERT_EQ(0, stat(store_.c_str(), &info));
-  EXPECT_EQ(0u, info.st_mode & 022) << std::oct << info.st_mode;  // only the owner writes
+  for (const std::string& file : {store_, store_ + ".lock"}) {
+    struct stat info;
+    ASSERT_EQ(0, stat(file.c_str(), &info)) << file;
+    EXPECT_EQ(0u, info.st_mode & 022) << file << ": only the owner writes";
+  }
   EXPECT_FALSE(Exists(store_ + ".tmp"));
 }
 
@@ -99,6 +101,18 @@ TEST_F(PolicyTest, StoreThatDoesNotParseIsLeftAsItIs) {
   }
 }
 
+TEST_F(PolicyTest, StoreSpoiledAfterOpeningIsLeftAsItIs) {
+  LSA_OBJECT_ATTRIBUTES attributes = {};
+  LSA_HANDLE policy = nullptr;
+  ASSERT_EQ(0, LsaOpenPolicy(nullptr, &attributes, 0x810, &policy));
+  WriteWholeFile(store_, "spoiled");
+  std::u16string right = u"SeServiceLogonRight";
+  LSA_UNICODE_STRING name = {38, 40, &right[0]};
+  EXPECT_EQ(kCorrupt, LsaAddAccountRights(policy, rootSid_, &name, 1));
+  EXPECT_EQ(0, LsaClose(policy));
+  EXPECT_EQ("spoiled", ReadWholeFile(store_));
+}
+
 TEST_F(PolicyTest, NeverFollowsALinkOrWritesIntoAFolder) {
   std::string target = folder_ + "/elsewhere";
   WriteWholeFile(target, "kept\n");
@@ -109,6 +123,18 @@ TEST_F(PolicyTest, NeverFollowsALinkOrWritesIntoAFolder) {
 
   ASSERT_EQ(0, mkdir(store_.c_str(), 0755));
   EXPECT_EQ(kCorrupt, Add(rootSid_, u"SeServiceLogonRight"));
+  rmdir(store_.c_str());
+
+  // A link planted as the lock is refused; one planted as the temporary file
+  // is removed, never written through.
+  ASSERT_EQ(0, symlink(target.c_str(), (store_ + ".lock").c_str()));
+  EXPECT_EQ(kAccessDenied, Add(rootSid_, u"SeServiceLogonRight"));
+  unlink((store_ + ".lock").c_str());
+  ASSERT_EQ(0, symlink(target.c_str(), (store_ + ".tmp").c_str()));
+  EXPECT_EQ(0, Add(rootSid_, u"SeServiceLogonRight"));
+  EXPECT_EQ("S-1-22-1-0 SeServiceLogonRight\n", ReadWholeFile(store_));
+  EXPECT_FALSE(Exists(store_ + ".tmp"));
+  EXPECT_EQ("kept\n", ReadWholeFile(target));
 }
 
 // Runs `check` in a child process that may not write the store's folder:
