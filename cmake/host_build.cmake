@@ -1,5 +1,10 @@
 # The host build: the logic over the simulated platform, and the tests.
 
+option(GRANTRIGHT_FUZZ "Instrument for libFuzzer and build the fuzz targets (clang)" OFF)
+if(GRANTRIGHT_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+  set(GRANTRIGHT_SANITIZE ON)
+endif()
 option(GRANTRIGHT_SANITIZE "Build with AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer" OFF)
 if(GRANTRIGHT_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
