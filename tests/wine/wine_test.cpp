@@ -111,6 +111,41 @@ TEST_F(WineTest, CommandLinesAsWindowsSplitsThem) {
   }
 }
 
+// Hostile command lines through Windows' own splitting: whatever the bytes,
+// the outcome is the one the splitting rules give, and nothing crashes.
+TEST_F(WineTest, HostileCommandLines) {
+  const std::string longRight(32000, 'x');
+  const LineCase cases[] = {
+      {"quoted space keeps one argument", "grantright -u Administrators +r \"Se Tcb\"", 0, ""},
+      {"even backslashes before a quote halve and it quotes", "grantright -u Administrators +r a\\\\\"b c\"", 0, ""},
+      {"odd backslashes make the quote literal", "grantright -u Administrators +r a\\\"b c", 1, kUsageAsTyped},
+      {"doubled quote inside quotes", "grantright -u Administrators +r \"a\"\"b c\"", 0, ""},
+      {"doubled quote ends no argument", "grantright -u \"Admin\"\"istrators\"", 13, "GetAccountSid"},
+      {"empty quoted argument", "grantright -u Administrators \"\"", 1, kUsageAsTyped},
+      {"trailing lone quote", "grantright -u Administrators \"", 1, kUsageAsTyped},
+      {"trailing tab", "grantright -u Administrators\t", 0, ""},
+      {"tabs and quotes", "grantright\t\"-u\"\t\"Administrators\"\t+r\tSeTcbPrivilege", 0, ""},
+      {"32,000-character right", "grantright -u Administrators +r " + longRight, 0, ""},
+      {"32,000-character account", "grantright -u " + std::string(32000, 'A'), 13, "GetAccountSid"},
+      {"bytes above 0x7F in a value", "grantright -u Administrators +r Se\xE9\xFF", 0, ""},
+      {"bytes above 0x7F in the program name", "gr\xE9ntright -x", 1,
+       "Usage: gr\xE9ntright -u <user> +r SeServiceLogonRight\r\n"},
+      {"leading spaces leave the program name empty", "  grantright -x", 1,
+       "Usage:  -u <user> +r SeServiceLogonRight\r\n"},
+  };
+  for (const LineCase& row : cases) {
+    ProcessResult result = RunRaw(row.commandLine);
+    EXPECT_EQ(0, result.signal) << row.name;
+    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name << ": " << result.err;
+    EXPECT_EQ("", result.out) << row.name;
+    if (row.exitStatus == 13) {
+      ExpectReport(row.err, result.err, row.name);
+    } else {
+      EXPECT_EQ(row.err, result.err) << row.name;
+    }
+  }
+}
+
 // Expanded, "*" would become the two files here and make the line malformed.
 TEST_F(WineTest, WildcardIsNotExpanded) {
   WriteWholeFile(folder_ + "/one", "");
