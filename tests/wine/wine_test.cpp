@@ -31,6 +31,25 @@ std::string WindowsPath(const std::string& path) {
   return windows;
 }
 
+const std::string kUsageAsTyped = "Usage: grantright -u <user> +r SeServiceLogonRight\r\n";
+
+// A report for a step: its line, then Wine's own non-empty text in CR LF.
+void ExpectReport(const std::string& step, const std::string& err, const std::string& row) {
+  std::string line = step + " error!\r\n";
+  ASSERT_EQ(0u, err.rfind(line, 0)) << row << ": " << err;
+  std::string text = err.substr(line.size());
+  EXPECT_GT(text.size(), 2u) << row;
+  EXPECT_EQ("\r\n", text.substr(text.size() - 2)) << row;
+  EXPECT_EQ(std::string::npos, text.find("error!")) << row << ": one report only";
+}
+
+struct LineCase {
+  const char* name;
+  std::string commandLine;
+  int exitStatus;
+  std::string err;  // exact, or the step name of a report
+};
+
 class WineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -50,28 +69,23 @@ class WineTest : public ::testing::Test {
     return result;
   }
 
+  // Runs a row's command line; its exit status and standard error must be
+  // the row's, and nothing may reach standard output.
+  void ExpectOutcome(const LineCase& row) {
+    ProcessResult result = RunRaw(row.commandLine);
+    EXPECT_EQ(0, result.signal) << row.name;
+    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name << ": " << result.err;
+    EXPECT_EQ("", result.out) << row.name;
+    if (row.exitStatus == 13) {
+      ExpectReport(row.err, result.err, row.name);
+    } else {
+      EXPECT_EQ(row.err, result.err) << row.name;
+    }
+  }
+
   std::string exe_;
   std::string launcher_;
   std::string folder_;
-};
-
-const std::string kUsageAsTyped = "Usage: grantright -u <user> +r SeServiceLogonRight\r\n";
-
-// A report for a step: its line, then Wine's own non-empty text in CR LF.
-void ExpectReport(const std::string& step, const std::string& err, const std::string& row) {
-  std::string line = step + " error!\r\n";
-  ASSERT_EQ(0u, err.rfind(line, 0)) << row << ": " << err;
-  std::string text = err.substr(line.size());
-  EXPECT_GT(text.size(), 2u) << row;
-  EXPECT_EQ("\r\n", text.substr(text.size() - 2)) << row;
-  EXPECT_EQ(std::string::npos, text.find("error!")) << row << ": one report only";
-}
-
-struct LineCase {
-  const char* name;
-  std::string commandLine;
-  int exitStatus;
-  std::string err;  // exact, or the step name of a report
 };
 
 TEST_F(WineTest, CommandLinesAsWindowsSplitsThem) {
@@ -99,16 +113,7 @@ TEST_F(WineTest, CommandLinesAsWindowsSplitsThem) {
       {"bare program path", "C:\\tools\\grantright.exe -x", 1,
        "Usage: C:\\tools\\grantright.exe -u <user> +r SeServiceLogonRight\r\n"},
   };
-  for (const LineCase& row : cases) {
-    ProcessResult result = RunRaw(row.commandLine);
-    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name << ": " << result.err;
-    EXPECT_EQ("", result.out) << row.name;
-    if (row.exitStatus == 13) {
-      ExpectReport(row.err, result.err, row.name);
-    } else {
-      EXPECT_EQ(row.err, result.err) << row.name;
-    }
-  }
+  for (const LineCase& row : cases) ExpectOutcome(row);
 }
 
 // Hostile command lines through Windows' own splitting: whatever the bytes,
@@ -133,17 +138,7 @@ TEST_F(WineTest, HostileCommandLines) {
       {"leading spaces leave the program name empty", "  grantright -x", 1,
        "Usage:  -u <user> +r SeServiceLogonRight\r\n"},
   };
-  for (const LineCase& row : cases) {
-    ProcessResult result = RunRaw(row.commandLine);
-    EXPECT_EQ(0, result.signal) << row.name;
-    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name << ": " << result.err;
-    EXPECT_EQ("", result.out) << row.name;
-    if (row.exitStatus == 13) {
-      ExpectReport(row.err, result.err, row.name);
-    } else {
-      EXPECT_EQ(row.err, result.err) << row.name;
-    }
-  }
+  for (const LineCase& row : cases) ExpectOutcome(row);
 }
 
 // Expanded, "*" would become the two files here and make the line malformed.

@@ -1,5 +1,6 @@
 // The local policy over the host's policy store.
 #include <string>
+#include <vector>
 
 #include "platform/host/host_sid.h"
 #include "platform/host/known_rights.h"
@@ -49,15 +50,14 @@ NTSTATUS LsaAddAccountRights(LSA_HANDLE handle, PSID account, LSA_UNICODE_STRING
   if (policy == nullptr) return STATUS_INVALID_HANDLE;
   std::string sid;
   if (!FormatSid(account, &sid) || rights == nullptr || count == 0) return STATUS_INVALID_PARAMETER;
+  // Every right is checked before any is added: one unknown right adds none.
+  std::vector<std::string> names(count);
   for (ULONG i = 0; i < count; ++i) {
-    std::string right;
-    if (!RightName(rights[i], &right)) return STATUS_INVALID_PARAMETER;
-    if (!IsKnownRight(right)) return STATUS_NO_SUCH_PRIVILEGE;
+    if (!RightName(rights[i], &names[i])) return STATUS_INVALID_PARAMETER;
+    if (!IsKnownRight(names[i])) return STATUS_NO_SUCH_PRIVILEGE;
   }
-  for (ULONG i = 0; i < count; ++i) {
-    std::string right;
-    RightName(rights[i], &right);
-    NTSTATUS status = AddPolicyGrant(policy->storePath, PolicyGrant{sid, right});
+  for (const std::string& name : names) {
+    NTSTATUS status = AddPolicyGrant(policy->storePath, PolicyGrant{sid, name});
     if (status != STATUS_SUCCESS) return status;
   }
   return STATUS_SUCCESS;
