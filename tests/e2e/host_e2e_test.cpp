@@ -90,6 +90,23 @@ TEST_F(HostE2eTest, CommandLinesEndAsTheyShould) {
   }
 }
 
+// The defaults end to end: in a mount namespace of its own, the host's
+// account database is given an account "quendrix" for the run.
+TEST_F(HostE2eTest, NoArgumentsGrantTheServiceLogonRightToQuendrix) {
+  ProcessResult probe;
+  if (geteuid() != 0 || !RunProcess({"unshare", "-m", "true"}, {}, &probe) || probe.exitStatus != 0) {
+    GTEST_SKIP() << "needs root and mount namespaces to give the host an account named quendrix";
+  }
+  std::string passwd = folder_ + "/passwd";
+  WriteWholeFile(passwd, ReadWholeFile("/etc/passwd") + "quendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n");
+  ProcessResult result =
+      Run({}, {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/passwd && exec \"$@\"", passwd});
+  EXPECT_EQ(0, result.exitStatus) << result.err;
+  EXPECT_EQ("", result.err);
+  EXPECT_EQ("", result.out);
+  EXPECT_EQ("S-1-22-1-4242 SeServiceLogonRight\n", ReadWholeFile(store_));
+}
+
 TEST_F(HostE2eTest, UsageNamesTheProgramAsStarted) {
   ProcessResult result;
   ProcessOptions options;
