@@ -123,7 +123,6 @@ NTSTATUS LsaOpenPolicy(LSA_UNICODE_STRING* systemName, LSA_OBJECT_ATTRIBUTES* at
   g_fake.openAttributes = *attributes;
   g_fake.openAccess = desiredAccess;
   if (failing) return static_cast<NTSTATUS>(g_fake.failure.value);
-  if (g_fake.openStatus != 0) return g_fake.openStatus;
   *policy = &g_policy;
   ++g_fake.openPolicies;
   return 0;
@@ -139,7 +138,7 @@ NTSTATUS LsaAddAccountRights(LSA_HANDLE policy, PSID account, LSA_UNICODE_STRING
   g_fake.addedDescriptor = rights[0];
   g_fake.addedRight.assign(rights[0].Buffer, rights[0].Length / sizeof(WCHAR));
   g_fake.addedCount = count;
-  return failing ? static_cast<NTSTATUS>(g_fake.failure.value) : g_fake.addStatus;
+  return failing ? static_cast<NTSTATUS>(g_fake.failure.value) : 0;
 }
 
 NTSTATUS LsaClose(LSA_HANDLE policy) {

@@ -18,8 +18,6 @@ struct FakeAccount {
 
 struct FakePlatform {
   // What the platform answers.
-  NTSTATUS openStatus = 0;
-  NTSTATUS addStatus = 0;
   std::vector<FakeAccount> accounts;
   DWORD unmappedError = ERROR_NONE_MAPPED;  // the lookup's error for any other name
   // One call made to fail: the `occurrence`th call (from 1) of `call` fails

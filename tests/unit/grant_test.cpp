@@ -56,9 +56,8 @@ class GrantTest : public ::testing::Test {
 
 struct GrantCase {
   const char* name;
-  NTSTATUS openStatus;
+  FakePlatform::Failure failure;
   std::u16string account;
-  NTSTATUS addStatus;
   int exitStatus;
   const char* report;
   std::vector<std::string> sequence;
@@ -66,24 +65,23 @@ struct GrantCase {
 
 TEST_F(GrantTest, EachStepsFailureIsReportedOnceAndEverythingReleased) {
   const GrantCase cases[] = {
-      {"granted", 0, u"alice", 0, 0, "",
+      {"granted", {}, u"alice", 0, "",
        {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "LsaAddAccountRights", "LsaClose", "HeapFree"}},
-      {"open refused", static_cast<NTSTATUS>(0xC0000022), u"alice", 0, 13,
+      {"open refused", {"LsaOpenPolicy", 1, 0xC0000022}, u"alice", 13,
        "OpenPolicy error!\nAccess is denied.\r\n", {"LsaOpenPolicy"}},
-      {"account unmapped", 0, u"bob", 0, 13,
+      {"account unmapped", {}, u"bob", 13,
        "GetAccountSid error!\nNo mapping between account names and security IDs was done.\r\n",
        {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "HeapFree", "LsaClose"}},
-      {"empty account", 0, u"", 0, 13,
+      {"empty account", {}, u"", 13,
        "GetAccountSid error!\nNo mapping between account names and security IDs was done.\r\n",
        {"LsaOpenPolicy", "LsaClose"}},
-      {"add refused", 0, u"alice", static_cast<NTSTATUS>(0xC0000060), 13,
+      {"add refused", {"LsaAddAccountRights", 1, 0xC0000060}, u"alice", 13,
        "AddUserRightToAccount error!\nA specified privilege does not exist.\r\n",
        {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "LsaAddAccountRights", "LsaClose", "HeapFree"}},
   };
   for (const GrantCase& row : cases) {
     SetUp();
-    Fake().openStatus = row.openStatus;
-    Fake().addStatus = row.addStatus;
+    Fake().failure = row.failure;
     std::string err;
     EXPECT_EQ(row.exitStatus, Grant(row.account, u"SeServiceLogonRight", &err)) << row.name;
     EXPECT_EQ(row.report, err) << row.name;
