@@ -34,9 +34,10 @@ add_library(grantright_host_platform STATIC
 target_link_libraries(grantright_host_platform PUBLIC grantright_host_basics)
 
 add_executable(grantright src/driver/main.cpp)
+target_link_libraries(grantright PRIVATE grantright_logic grantright_host_platform)
+
 # The floor the benchmark measures the host program against.
 add_executable(do_nothing bench/do_nothing.cpp)
-target_link_libraries(grantright PRIVATE grantright_logic grantright_host_platform)
 
 include(CTest)
 if(BUILD_TESTING)

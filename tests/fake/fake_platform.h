@@ -23,7 +23,8 @@ struct FakePlatform {
   // One call made to fail: the `occurrence`th call (from 1) of `call` fails
   // with `value` (a status, or a last error; unused where a call fails by
   // returning null). HeapAlloc, HeapReAlloc, LookupAccountNameW, LsaOpenPolicy,
-  // LsaAddAccountRights, LsaClose, FormatMessageA and WriteFile can fail.
+  // LsaAddAccountRights, LsaClose and WriteFile can fail. (A code without
+  // text makes FormatMessageA fail: leave it out of `messages`.)
   struct Failure {
     std::string call;
     int occurrence = 0;

@@ -59,4 +59,15 @@ TEST_F(ReportTest, WritesStepLineThenSystemText) {
   }
 }
 
+// A write that fails is not reported in turn, and the text is still released.
+TEST_F(ReportTest, FailedWriteStillReleasesTheText) {
+  Fake().failure = {"WriteFile", 1, 0};
+  StderrCapture capture;
+  ReportError(ERROR_ACCESS_DENIED, "OpenPolicy");
+  EXPECT_EQ("OpenPolicy error!\n", capture.Finish());
+  EXPECT_EQ(1, CountCalls("WriteFile"));
+  EXPECT_EQ(1, CountCalls("LocalFree"));
+  EXPECT_EQ(0, Fake().liveTexts);
+}
+
 }  // namespace
