@@ -11,6 +11,7 @@ FakePlatform g_fake;
 int g_heap;
 int g_stderrHandle;
 int g_policy;
+constexpr DWORD kHeapFreeError = 0xF4EE;
 
 // Records a call and says whether it is the one to fail.
 bool Call(const char* name) {
@@ -62,6 +63,9 @@ void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, SIZE_T bytes) {
 
 BOOL HeapFree(HANDLE heap, DWORD flags, void* block) {
   g_fake.calls.push_back("HeapFree");
+  // Windows does not promise to keep the last error here: a caller that needs
+  // an earlier code must save it.
+  SetLastError(kHeapFreeError);
   if (heap != &g_heap || flags != 0 || g_fake.liveBlocks.erase(block) == 0) {
     ++g_fake.badFrees;
     return FALSE;
