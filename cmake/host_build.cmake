@@ -39,6 +39,14 @@ target_link_libraries(grantright PRIVATE grantright_logic grantright_host_platfo
 # The floor the benchmark measures the host program against.
 add_executable(do_nothing bench/do_nothing.cpp)
 
+# The C++ runtime linked in, as on Windows: resolving libstdc++'s symbols at
+# every start would cost more than the whole grant. Not under the sanitizers,
+# whose runtimes expect the shared one.
+if(NOT GRANTRIGHT_SANITIZE)
+  target_link_options(grantright PRIVATE -static-libstdc++ -static-libgcc)
+  target_link_options(do_nothing PRIVATE -static-libstdc++ -static-libgcc)
+endif()
+
 include(CTest)
 if(BUILD_TESTING)
   add_subdirectory(tests)

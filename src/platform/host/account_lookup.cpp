@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -23,31 +24,40 @@ std::u16string HostDomain() {
   return Utf8ToUtf16String(name);
 }
 
-// Runs a reentrant getpwnam/getgrnam, growing the scratch buffer on ERANGE.
+// Runs a reentrant getpwnam/getgrnam, growing the scratch buffer for as long
+// as the database answers ERANGE (an entry, not necessarily this one, does
+// not fit). False with ERROR_NONE_MAPPED when there is no such entry, with
+// another code when the database could not answer.
 template <typename Entry, typename Lookup>
-bool FindEntry(const std::string& name, Lookup lookup, Entry* entry) {
+bool FindEntry(const std::string& name, Lookup lookup, Entry* entry, DWORD* error) {
   std::vector<char> scratch(1024);
   for (;;) {
     Entry* found = nullptr;
-    int error = lookup(name.c_str(), entry, scratch.data(), scratch.size(), &found);
-    if (error == ERANGE && scratch.size() < (1u << 20)) {
-      scratch.resize(scratch.size() * 2);
+    int result = lookup(name.c_str(), entry, scratch.data(), scratch.size(), &found);
+    if (result == EINTR) continue;
+    if (result == ERANGE) {
+      scratch.resize(scratch.size() * 2);  // throws when memory runs out
       continue;
     }
-    return error == 0 && found != nullptr;
+    if (result == 0 && found != nullptr) return true;
+    bool missing = result == 0 || result == ENOENT || result == ESRCH || result == EBADF || result == EPERM;
+    *error = missing ? ERROR_NONE_MAPPED : result == ENOMEM ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INTERNAL_ERROR;
+    return false;
   }
 }
 
-bool FindAccount(const std::string& name, unsigned char sid[kHostSidBytes], SID_NAME_USE* use) {
+bool FindAccount(const std::string& name, unsigned char sid[kHostSidBytes], SID_NAME_USE* use, DWORD* error) {
+  *error = ERROR_NONE_MAPPED;
   if (name.empty() || name.find('\0') != std::string::npos) return false;
   passwd user;
-  if (FindEntry(name, getpwnam_r, &user)) {
+  if (FindEntry(name, getpwnam_r, &user, error)) {
     MakeHostSid(kHostUserKind, user.pw_uid, sid);
     *use = SidTypeUser;
     return true;
   }
+  if (*error != ERROR_NONE_MAPPED) return false;
   group group;
-  if (FindEntry(name, getgrnam_r, &group)) {
+  if (FindEntry(name, getgrnam_r, &group, error)) {
     MakeHostSid(kHostGroupKind, group.gr_gid, sid);
     *use = SidTypeGroup;
     return true;
@@ -79,15 +89,22 @@ BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID 
   }
   size_t units = 0;
   while (accountName[units] != 0) ++units;
-  std::string name;
   unsigned char found[kHostSidBytes];
   SID_NAME_USE foundUse;
-  if (!Utf16ToUtf8(accountName, units, &name) || !FindAccount(WithoutHostPrefix(name), found, &foundUse)) {
-    SetLastError(ERROR_NONE_MAPPED);
+  std::u16string domain;
+  try {
+    std::string name;
+    DWORD error = ERROR_NONE_MAPPED;
+    if (!Utf16ToUtf8(accountName, units, &name) || !FindAccount(WithoutHostPrefix(name), found, &foundUse, &error)) {
+      SetLastError(error);
+      return FALSE;
+    }
+    domain = HostDomain();
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
 
-  std::u16string domain = HostDomain();
   DWORD neededDomainChars = static_cast<DWORD>(domain.size() + 1);
   if (sid == nullptr || *sidBytes < kHostSidBytes || domainName == nullptr ||
       *domainChars < neededDomainChars) {

@@ -35,25 +35,24 @@ bool FormatSid(const void* sid, std::string* text) {
   return true;
 }
 
-bool IsSidString(const std::string& text) {
-  if (text.compare(0, 4, "S-1-") != 0) return false;
-  size_t at = 4;
+const char* SkipSidString(const char* text, const char* end) {
+  if (end - text < 4 || std::memcmp(text, "S-1-", 4) != 0) return nullptr;
+  const char* at = text + 4;
   int numbers = 0;
   for (;;) {
-    size_t start = at;
+    const char* start = at;
     uint64_t value = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-      value = value * 10 + static_cast<uint64_t>(text[at] - '0');
-      if (at - start > 15) return false;
+    while (at < end && static_cast<unsigned char>(*at - '0') <= 9) {
+      value = value * 10 + static_cast<uint64_t>(*at - '0');
       ++at;
     }
-    if (at == start) return false;
-    uint64_t limit = numbers == 0 ? 0xFFFFFFFFFFFFull : 0xFFFFFFFFull;
-    if (value > limit) return false;
-    ++numbers;
-    if (at == text.size()) break;
-    if (text[at] != '-') return false;
+    // At most 16 digits, which cannot overflow 64 bits.
+    if (at == start || at - start > 16) return nullptr;
+    if (value > (numbers == 0 ? 0xFFFFFFFFFFFFull : 0xFFFFFFFFull)) return nullptr;
+    if (++numbers > 1 + kMaxSubAuthorities) return nullptr;
+    if (at == end || *at != '-') return at;
     ++at;
   }
-  return numbers >= 1 && numbers <= 1 + kMaxSubAuthorities;
 }
+
+bool IsSidString(const char* text, size_t size) { return SkipSidString(text, text + size) == text + size; }

@@ -1,4 +1,5 @@
 // The local policy over the host's policy store.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ constexpr unsigned kPolicyMagic = 0x4C534150;  // "LSAP"
 struct Policy {
   unsigned magic;
   std::string storePath;
+  StoreContent storeContent;  // the store's bytes as last checked
 };
 
 Policy* PolicyFromHandle(LSA_HANDLE handle) {
@@ -32,33 +34,48 @@ bool RightName(const LSA_UNICODE_STRING& right, std::string* name) {
 
 }  // namespace
 
+// Every allocation of the platform is C++'s: running out of memory ends a
+// call with STATUS_NO_MEMORY, never an abort.
 NTSTATUS LsaOpenPolicy(LSA_UNICODE_STRING* systemName, LSA_OBJECT_ATTRIBUTES* attributes,
                        ACCESS_MASK desiredAccess, LSA_HANDLE* policy) {
   (void)desiredAccess;
   if (policy == nullptr || attributes == nullptr) return STATUS_INVALID_PARAMETER;
   *policy = nullptr;
   if (systemName != nullptr && systemName->Length != 0) return STATUS_INVALID_PARAMETER;  // local only
-  std::string path = PolicyStorePath();
-  NTSTATUS status = CheckPolicyStore(path);
-  if (status != STATUS_SUCCESS) return status;
-  *policy = new Policy{kPolicyMagic, path};
+  Policy* opened = nullptr;
+  try {
+    opened = new Policy{kPolicyMagic, PolicyStorePath(), StoreContent()};
+    NTSTATUS status = CheckPolicyStore(opened->storePath, &opened->storeContent);
+    if (status != STATUS_SUCCESS) {
+      delete opened;
+      return status;
+    }
+  } catch (const std::bad_alloc&) {
+    delete opened;
+    return STATUS_NO_MEMORY;
+  }
+  *policy = opened;
   return STATUS_SUCCESS;
 }
 
 NTSTATUS LsaAddAccountRights(LSA_HANDLE handle, PSID account, LSA_UNICODE_STRING* rights, ULONG count) {
   Policy* policy = PolicyFromHandle(handle);
   if (policy == nullptr) return STATUS_INVALID_HANDLE;
-  std::string sid;
-  if (!FormatSid(account, &sid) || rights == nullptr || count == 0) return STATUS_INVALID_PARAMETER;
-  // Every right is checked before any is added: one unknown right adds none.
-  std::vector<std::string> names(count);
-  for (ULONG i = 0; i < count; ++i) {
-    if (!RightName(rights[i], &names[i])) return STATUS_INVALID_PARAMETER;
-    if (!IsKnownRight(names[i])) return STATUS_NO_SUCH_PRIVILEGE;
-  }
-  for (const std::string& name : names) {
-    NTSTATUS status = AddPolicyGrant(policy->storePath, PolicyGrant{sid, name});
-    if (status != STATUS_SUCCESS) return status;
+  try {
+    std::string sid;
+    if (!FormatSid(account, &sid) || rights == nullptr || count == 0) return STATUS_INVALID_PARAMETER;
+    // Every right is checked before any is added: one unknown right adds none.
+    std::vector<std::string> names(count);
+    for (ULONG i = 0; i < count; ++i) {
+      if (!RightName(rights[i], &names[i])) return STATUS_INVALID_PARAMETER;
+      if (!IsKnownRight(names[i])) return STATUS_NO_SUCH_PRIVILEGE;
+    }
+    for (const std::string& name : names) {
+      NTSTATUS status = AddPolicyGrant(policy->storePath, &policy->storeContent, PolicyGrant{sid, name});
+      if (status != STATUS_SUCCESS) return status;
+    }
+  } catch (const std::bad_alloc&) {
+    return STATUS_NO_MEMORY;
   }
   return STATUS_SUCCESS;
 }

@@ -19,14 +19,18 @@ const Message kMessages[] = {
     {ERROR_ACCESS_DENIED, "Access is denied.\n"},
     {ERROR_INVALID_HANDLE, "The handle is invalid.\n"},
     {ERROR_NOT_ENOUGH_MEMORY, "Not enough memory resources are available to process this command.\n"},
+    {ERROR_LOCK_VIOLATION,
+     "The process cannot access the file because another process has locked a portion of the file.\n"},
     {ERROR_INVALID_PARAMETER, "The parameter is incorrect.\n"},
     {ERROR_DISK_FULL, "There is not enough space on the disk.\n"},
     {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small.\n"},
+    {ERROR_FILE_TOO_LARGE, "The file size exceeds the limit allowed and cannot be saved.\n"},
     {ERROR_NO_SUCH_PRIVILEGE, "A specified privilege does not exist.\n"},
     {ERROR_NONE_MAPPED, "No mapping between account names and security IDs was done.\n"},
     {ERROR_INTERNAL_DB_CORRUPTION,
      "Unable to complete the requested operation because of either a catastrophic media failure "
      "or a data structure corruption on the disk.\n"},
+    {ERROR_INTERNAL_ERROR, "An internal error occurred.\n"},
 };
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The host's local policy: one text file, a line per grant, "<SID> <right>\n".
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/security_authority.h"
 
@@ -11,20 +12,39 @@ struct PolicyGrant {
   std::string right;
 };
 
+// A store's bytes, read whole (left uninitialised until read: no cost per byte
+// beyond the read).
+struct StoreContent {
+  std::unique_ptr<char[]> bytes;
+  size_t size = 0;
+};
+
+// The largest store that is read; a bigger one is reported as corrupt, so
+// none is ever written.
+constexpr size_t kMaxPolicyStoreBytes = 64 << 20;
+
 // The store's place: $GRANTRIGHT_POLICY_STORE when set and not empty, else
 // the built-in one under /var/lib.
 std::string PolicyStorePath();
 
-// Parses a whole store. False when any line is not "<SID> <right>\n".
-bool ParsePolicyStore(const std::string& content, std::vector<PolicyGrant>* grants);
+// Whether `size` bytes are a whole store: every line "<SID> <right>\n".
+// Checks in place, allocating nothing.
+bool IsValidPolicyStore(const char* bytes, size_t size);
 
 // Whether the caller may create and write the store at `path`, and whatever
-// is there already parses. Creates the store's folder when it is missing.
-NTSTATUS CheckPolicyStore(const std::string& path);
+// is there already parses; its bytes go to `content`, for AddPolicyGrant.
+// Creates the store's folder when it is missing.
+NTSTATUS CheckPolicyStore(const std::string& path, StoreContent* content);
 
 // Adds one grant under an exclusive lock, replacing the file atomically.
-// A grant already held is a success that writes nothing.
-NTSTATUS AddPolicyGrant(const std::string& path, const PolicyGrant& grant);
+// `content` holds the store's bytes as last checked; it is read again under
+// the lock and checked again only when it changed. A grant already held is a
+// success that writes nothing.
+NTSTATUS AddPolicyGrant(const std::string& path, StoreContent* content, const PolicyGrant& grant);
+
+// How long a grant waits for the store's lock before it fails with
+// STATUS_LOCK_NOT_GRANTED; tests shorten it.
+extern unsigned g_storeLockWaitMilliseconds;
 
 // Points of a store write at which tests may stop the writer.
 enum class StoreWritePoint { kTemporaryWritten, kTemporaryFlushed, kBeforeRename, kAfterRename };
