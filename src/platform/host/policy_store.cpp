@@ -240,7 +240,10 @@ bool TakeOverOwnership(int fd, const StoreFile& old) {
 // one, whole.
 NTSTATUS ReplaceStore(const std::string& path, const StoreFile& old, const StoreContent& content,
                       const std::string& line) {
+  // Everything allocated up front: after the rename the grant is in, and
+  // nothing may fail it.
   std::string temporary = path + ".tmp";
+  std::string folder = FolderOf(path);
   // Only a writer that died holding the lock can have left this behind.
   if (unlink(temporary.c_str()) != 0 && errno != ENOENT) return StatusFromErrno(errno);
   // Private until it has the old store's owner and mode: nobody may open it
@@ -263,7 +266,7 @@ NTSTATUS ReplaceStore(const std::string& path, const StoreFile& old, const Store
     unlink(temporary.c_str());
     return status;
   }
-  SyncFolder(FolderOf(path));
+  SyncFolder(folder);
   ReachPoint(StoreWritePoint::kAfterRename);  // the grant is in: only a crash can stop it here
   return STATUS_SUCCESS;
 }
