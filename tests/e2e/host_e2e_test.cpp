@@ -2,6 +2,7 @@
 // stream, and what the policy store holds afterwards.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,9 +19,13 @@ namespace {
 
 const std::string kExe = GRANTRIGHT_HOST_EXE;
 const std::string kUsage = "Usage: " + kExe + " -u <user> +r SeServiceLogonRight\n";
+const char* const kNoPrivateMounts = "needs root and mount namespaces to give the host accounts of its own";
 const std::string kUnmapped = "GetAccountSid error!\nNo mapping between account names and security IDs was done.\n";
 const std::string kNoSuchRight = "AddUserRightToAccount error!\nA specified privilege does not exist.\n";
 const std::string kDenied = "OpenPolicy error!\nAccess is denied.\n";
+const std::string kOpenOutOfMemory =
+    "OpenPolicy error!\nNot enough memory resources are available to process this command.\n";
+constexpr bool kSanitized = GRANTRIGHT_SANITIZED;
 const std::string kCorrupt =
     "OpenPolicy error!\nUnable to complete the requested operation because of either a catastrophic media "
     "failure or a data structure corruption on the disk.\n";
@@ -46,6 +51,45 @@ class HostE2eTest : public ::testing::Test {
   }
 
   bool StoreExists() { return access(store_.c_str(), F_OK) == 0; }
+
+  bool CanMountAnAccountDatabase() {
+    ProcessResult probe;
+    return geteuid() == 0 && RunProcess({"unshare", "-m", "true"}, {}, &probe) && probe.exitStatus == 0;
+  }
+
+  // Runs the program in a mount namespace of its own whose account database
+  // is the host's with `accounts` added.
+  ProcessResult RunWithAccounts(const std::string& accounts, const std::vector<std::string>& args) {
+    std::string passwd = folder_ + "/passwd";
+    WriteWholeFile(passwd, ReadWholeFile("/etc/passwd") + accounts);
+    return Run(args, {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/passwd && exec \"$@\"", passwd});
+  }
+
+  // Starts the program with exactly `args` after the program name (none at
+  // all, not even the name, when `args` is empty), standard error on
+  // `errFd` and SIGPIPE as it is by default. Its exit status, or 128 plus
+  // the signal that ended it.
+  int RunRaw(const std::vector<const char*>& args, int errFd) {
+    std::vector<const char*> argv;
+    if (!args.empty()) argv.push_back(kExe.c_str());
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(nullptr);
+    std::string storeVariable = "GRANTRIGHT_POLICY_STORE=" + store_;
+    const char* environment[] = {storeVariable.c_str(), nullptr};
+    pid_t child = fork();
+    if (child == 0) {
+      signal(SIGPIPE, SIG_DFL);
+      int null = open("/dev/null", O_RDWR);
+      dup2(null, STDIN_FILENO);
+      dup2(null, STDOUT_FILENO);
+      dup2(errFd, STDERR_FILENO);
+      execve(kExe.c_str(), const_cast<char* const*>(argv.data()), const_cast<char* const*>(environment));
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
 
   std::string folder_;
   std::string store_;
@@ -93,18 +137,81 @@ TEST_F(HostE2eTest, CommandLinesEndAsTheyShould) {
 // The defaults end to end: in a mount namespace of its own, the host's
 // account database is given an account "quendrix" for the run.
 TEST_F(HostE2eTest, NoArgumentsGrantTheServiceLogonRightToQuendrix) {
-  ProcessResult probe;
-  if (geteuid() != 0 || !RunProcess({"unshare", "-m", "true"}, {}, &probe) || probe.exitStatus != 0) {
-    GTEST_SKIP() << "needs root and mount namespaces to give the host an account named quendrix";
-  }
-  std::string passwd = folder_ + "/passwd";
-  WriteWholeFile(passwd, ReadWholeFile("/etc/passwd") + "quendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n");
-  ProcessResult result =
-      Run({}, {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/passwd && exec \"$@\"", passwd});
+  if (!CanMountAnAccountDatabase()) GTEST_SKIP() << kNoPrivateMounts;
+  ProcessResult result = RunWithAccounts("quendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n", {});
   EXPECT_EQ(0, result.exitStatus) << result.err;
   EXPECT_EQ("", result.err);
   EXPECT_EQ("", result.out);
   EXPECT_EQ("S-1-22-1-4242 SeServiceLogonRight\n", ReadWholeFile(store_));
+}
+
+// An account after an entry too big for any first guess at a buffer is
+// still found, and a name that is not there is still "no mapping".
+TEST_F(HostE2eTest, AccountAfterAHugeEntryIsFound) {
+  if (!CanMountAnAccountDatabase()) GTEST_SKIP() << kNoPrivateMounts;
+  const std::string accounts = "huge:x:4243:4243:" + std::string(2 << 20, 'g') +
+                               ":/nonexistent:/usr/sbin/nologin\nquendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n";
+  const RunCase cases[] = {
+      {"after the huge entry", {"-u", "quendrix"}, 0, "", "S-1-22-1-4242 SeServiceLogonRight\n"},
+      {"the huge entry", {"-u", "huge"}, 0, "", "S-1-22-1-4243 SeServiceLogonRight\n"},
+      {"not there", {"-u", "no-such-account"}, 13, kUnmapped, ""},
+  };
+  for (const RunCase& row : cases) {
+    RemoveTree(store_);
+    ProcessResult result = RunWithAccounts(accounts, row.args);
+    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name;
+    EXPECT_EQ(row.err, result.err) << row.name;
+    EXPECT_EQ(row.store, ReadWholeFile(store_)) << row.name;
+  }
+}
+
+// An empty argument vector has nothing to read: the defaults run (and
+// "quendrix" is no account here).
+TEST_F(HostE2eTest, EmptyArgumentVectorRunsTheDefaults) {
+  int err[2];
+  ASSERT_EQ(0, pipe(err));
+  EXPECT_EQ(13, RunRaw({}, err[1]));
+  close(err[1]);
+  char text[512];
+  ssize_t got = read(err[0], text, sizeof text);
+  close(err[0]);
+  EXPECT_EQ(kUnmapped, std::string(text, got > 0 ? static_cast<size_t>(got) : 0));
+}
+
+// Standard error a pipe whose reader has gone: the report is lost, the exit
+// status is not (on Windows the write fails and the program goes on).
+TEST_F(HostE2eTest, StandardErrorWithoutAReaderChangesNoExitStatus) {
+  const struct {
+    const char* name;
+    std::vector<const char*> args;
+    int exitStatus;
+  } cases[] = {
+      {"usage", {"-x"}, 1},
+      {"report", {"-u", "no-such-account"}, 13},
+      {"granted", {"-u", "root"}, 0},
+  };
+  for (const auto& row : cases) {
+    int pipeEnds[2];
+    ASSERT_EQ(0, pipe(pipeEnds));
+    close(pipeEnds[0]);  // no reader, from the start
+    EXPECT_EQ(row.exitStatus, RunRaw(row.args, pipeEnds[1])) << row.name << " (128 + n: killed by signal n)";
+    close(pipeEnds[1]);
+  }
+}
+
+// Memory too short to read the store: reported, never an abort, and the
+// store is left as it was.
+TEST_F(HostE2eTest, OutOfMemoryIsReportedAndTheStoreKept) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizers' shadow memory does not fit under an address-space limit";
+  const std::string line = "S-1-22-1-1000 SeBatchLogonRight\n";
+  std::string content;
+  content.reserve(32 << 20);
+  while (content.size() < (32u << 20)) content += line;
+  WriteWholeFile(store_, content);
+  ProcessResult result = Run({"-u", "root"}, {"sh", "-c", "ulimit -v 24000 && exec \"$@\"", "sh"});
+  EXPECT_EQ(13, result.exitStatus) << "signal " << result.signal;
+  EXPECT_EQ(kOpenOutOfMemory, result.err);
+  EXPECT_TRUE(content == ReadWholeFile(store_)) << "the store changed";
 }
 
 TEST_F(HostE2eTest, UsageNamesTheProgramAsStarted) {
