@@ -41,8 +41,9 @@ TEST(WideFormat, WidensAndCutsAt255UnitsWithoutSplittingAPair) {
 
 TEST(StatusCodes, ConvertAsWindowsDoes) {
   const std::pair<uint32_t, ULONG> cases[] = {
-      {0, 0},          {0xC0000022, 5},    {0xC0000060, 1313}, {0xC0000017, 8},
+      {0, 0},           {0xC0000022, 5},    {0xC0000060, 1313}, {0xC0000017, 8},
       {0xC000000D, 87}, {0xC0000073, 1332}, {0xC00000E4, 1358}, {0xC0000001, 317},
+      {0xC000007F, 112}, {0xC0000008, 6},   {0xC0000055, 33},   {0xC0000904, 223},
   };
   for (const auto& row : cases) {
     EXPECT_EQ(row.second, LsaNtStatusToWinError(static_cast<NTSTATUS>(row.first))) << std::hex << row.first;
@@ -50,7 +51,7 @@ TEST(StatusCodes, ConvertAsWindowsDoes) {
 }
 
 TEST(MessageTable, EnglishTextsEndInALineFeed) {
-  const DWORD withText[] = {0, 5, 8, 87, 1313, 1332, 1358};
+  const DWORD withText[] = {0, 5, 6, 8, 33, 87, 112, 223, 1313, 1332, 1358, 1359};
   for (DWORD code : withText) {
     char* text = nullptr;
     DWORD length = FormatMessageA(0x1100, nullptr, code, GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0,
@@ -61,6 +62,19 @@ TEST(MessageTable, EnglishTextsEndInALineFeed) {
     LocalFree(text);
   }
   EXPECT_EQ(0x0409, GetUserDefaultLangID());
+  // Texts a test cannot tell from their shape alone: Windows' own words.
+  const std::pair<DWORD, std::string> exact[] = {
+      {33, "The process cannot access the file because another process has locked a portion of the file.\n"},
+      {223, "The file size exceeds the limit allowed and cannot be saved.\n"},
+      {8, "Not enough memory resources are available to process this command.\n"},
+  };
+  for (const auto& row : exact) {
+    char* text = nullptr;
+    ASSERT_NE(0u, FormatMessageA(0x1100, nullptr, row.first, 0x0409, reinterpret_cast<char*>(&text), 0, nullptr))
+        << row.first;
+    EXPECT_EQ(row.second, text) << row.first;
+    LocalFree(text);
+  }
   char* text = nullptr;
   EXPECT_EQ(0u, FormatMessageA(0x1100, nullptr, 317, 0x0409, reinterpret_cast<char*>(&text), 0, nullptr));
   EXPECT_EQ(0u, FormatMessageA(0x1100, nullptr, 5, 0x0407, reinterpret_cast<char*>(&text), 0, nullptr));

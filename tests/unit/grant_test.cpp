@@ -154,6 +154,8 @@ const CallFailure kCallFailures[] = {
     {"LsaAddAccountRights", 0xC000000D, "AddUserRightToAccount", 87},
     {"LsaAddAccountRights", 0xC0000017, "AddUserRightToAccount", 8},
     {"LsaAddAccountRights", 0xC0000008, "AddUserRightToAccount", 6},
+    {"LsaAddAccountRights", 0xC0000055, "AddUserRightToAccount", 33},
+    {"LsaAddAccountRights", 0xC0000904, "AddUserRightToAccount", 223},
     {"LsaAddAccountRights", 0xC0000001, "AddUserRightToAccount", 317},
     {"LsaClose", 0xC0000008, nullptr, 0},
 };
@@ -199,8 +201,8 @@ TEST_F(GrantTest, EachPlatformCallFailingInTurnEndsInOneReport) {
     }
   }
   // Every row met a call of the good run: 6 opens, 2 allocations, 2 resizes,
-  // 3 failures of each of the 2 lookups, 8 adds, 1 close.
-  EXPECT_EQ(6 + 2 + 2 + 3 * 2 + 8 + 1, injected);
+  // 3 failures of each of the 2 lookups, 10 adds, 1 close.
+  EXPECT_EQ(6 + 2 + 2 + 3 * 2 + 10 + 1, injected);
 }
 
 }  // namespace
