@@ -82,7 +82,7 @@ BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID 
   std::string name;
   unsigned char found[kHostSidBytes];
   SID_NAME_USE foundUse;
-  if (!Utf16ToUtf8(accountName, units, &name) || !FindAccount(WithoutHostPrefix(name), found, &foundUse)) {
+  if (!BytesOfName(accountName, units, &name) || !FindAccount(WithoutHostPrefix(name), found, &foundUse)) {
     SetLastError(ERROR_NONE_MAPPED);
     return FALSE;
   }
