@@ -44,11 +44,15 @@ run wixl -o recipe.msi recipe.wxs
 cat out err >&2
 expect_eq "wixl exit status" 0 "$status"
 
-# Installs for an account into a folder that does not exist yet.
+# Installs for an account into a folder that does not exist yet, and notes
+# the folder of an install that succeeded (even one that should have failed).
 install() {
   local account=$1 folder=$2
   run wine msiexec /i recipe.msi /qn "INSTALLFOLDER=$(windows_path "$folder")\\" "SERVICEACCOUNT=$account"
   cat out >&2
+  if [ "$status" = 0 ]; then
+    installed=$folder
+  fi
 }
 
 # Wine's msiexec does not remember where the product went: the uninstall is
@@ -57,9 +61,12 @@ uninstall() {
   local folder=$1
   run wine msiexec /x recipe.msi /qn "INSTALLFOLDER=$(windows_path "$folder")\\"
   cat out err >&2
+  if [ "$status" = 0 ]; then
+    installed=
+  fi
 }
 
-# Should a step fail after the granted install, the product must not stay in
+# Should a check fail while the product is installed, it must not stay in
 # the shared prefix. (Wine's msiexec /x of a product that is not installed
 # installs it, so only an installed one is removed here.)
 installed=
@@ -88,13 +95,11 @@ if [ -e "$scratch/failed" ]; then
 fi
 
 install Administrators "$scratch/granted"
-installed=$scratch/granted
 expect_bytes "granted: what the install wrote to standard error" "" err
 expect_eq "granted: install exit status" 0 "$status"
 [ -f "$scratch/granted/grantright.exe" ] || fail "granted: grantright.exe is not installed"
 
 uninstall "$scratch/granted"
-installed=
 expect_eq "uninstall exit status" 0 "$status"
 if [ -e "$scratch/granted/grantright.exe" ]; then
   fail "uninstall left grantright.exe behind"
