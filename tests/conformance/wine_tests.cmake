@@ -46,3 +46,14 @@ function(grantright_add_conformance_tests)
     LABELS wine FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}")
 endfunction()
 grantright_add_conformance_tests()
+
+# Loads on XP: checked as a file, with the executables' other checks.
+foreach(build_dir IN LISTS GRANTRIGHT_WINDOWS_BUILDS)
+  get_filename_component(flavour ${build_dir} NAME)
+  if(flavour STREQUAL "win32")
+    add_test(NAME pe.conformance.Imports
+      COMMAND ${CMAKE_CURRENT_LIST_DIR}/check_imports.sh ${build_dir}/conformance.exe
+              ${CMAKE_CURRENT_LIST_DIR}/xp_imports.txt)
+    set_tests_properties(pe.conformance.Imports PROPERTIES LABELS pe)
+  endif()
+endforeach()
