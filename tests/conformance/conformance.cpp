@@ -297,7 +297,8 @@ void LookAlikeRows(Context* context) {
     std::vector<std::wstring> before;
     bool watch = false;
     if (!context->whyPolicyHidden.empty()) {
-      Skip(&row, "whether " + who + " gained a right is not checked: " + context->whyPolicyHidden);
+      Skip(&row, "exit status and report as expected, but whether " + who + " gained a right is not checked: " +
+                     context->whyPolicyHidden);
     } else if (!LookupSid(lookAlike.resembled, &sid, &error)) {
       Skip(&row, who + " is not an account here (error " + Number(error) + "), so no gain can be watched");
     } else if (ReadRightsFor(&row, sid, who, &before)) {
@@ -407,7 +408,7 @@ void CleanUp(Context* context) {
   const bool resolves = LookupSid(context->throwaway, &sid, &error);
   std::vector<std::wstring> rights;
   if (!context->whyPolicyHidden.empty()) {
-    Skip(&row, "the rights of " + who + " are not checked: " + context->whyPolicyHidden);
+    Skip(&row, "the account was deleted, but the rights of " + who + " are not checked: " + context->whyPolicyHidden);
   } else if (resolves && ReadRightsFor(&row, sid, who, &rights) && !RemoveRights(sid, rights, &failure)) {
     Fail(&row, "removing the rights of " + who + ": " + failure);
   }
