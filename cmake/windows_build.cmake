@@ -57,3 +57,9 @@ add_executable(do_nothing bench/do_nothing.cpp)
 # Test helper: starts a program with an exact command line, as a Windows
 # caller can, so the tests reach the runtime's own argument splitting.
 add_executable(raw_launch tests/wine/raw_launch.cpp)
+
+# The conformance program (with the fakes it must catch) ships once, 32-bit:
+# it checks either executable.
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_subdirectory(tests/conformance)
+endif()
