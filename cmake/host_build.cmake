@@ -16,10 +16,10 @@ target_include_directories(grantright_logic PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
 # Pieces of the host platform that the test fake uses as they are.
 add_library(grantright_host_basics STATIC
+  src/platform/host/code_page.cpp
   src/platform/host/last_error.cpp
   src/platform/host/status_codes.cpp
-  src/platform/host/utf.cpp
-  src/platform/host/wide_format.cpp)
+  src/platform/host/utf.cpp)
 target_include_directories(grantright_host_basics PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
 add_library(grantright_host_platform STATIC
@@ -33,7 +33,7 @@ add_library(grantright_host_platform STATIC
   src/platform/host/std_handles.cpp)
 target_link_libraries(grantright_host_platform PUBLIC grantright_host_basics)
 
-add_executable(grantright src/driver/main.cpp)
+add_executable(grantright src/driver/main.cpp src/platform/host/process_entry.cpp)
 target_link_libraries(grantright PRIVATE grantright_logic grantright_host_platform)
 
 # The floor the benchmark measures the host program against.

@@ -16,6 +16,11 @@ list(GET _version 1 _minor)
 # __USE_MINGW_ANSI_STDIO=0: the runtime's own formatted output, not a copy linked in.
 add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501 __USE_MINGW_ANSI_STDIO=0)
 # Small over fast: the program runs once and briefly.
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # Nothing unwinds through the program's own functions (no exceptions), so
+  # their tables are dead weight. 64-bit Windows walks its stacks by them, and keeps them.
+  add_compile_options(-fno-asynchronous-unwind-tables)
+endif()
 set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG")
 add_compile_options(-fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
   "-ffile-prefix-map=${PROJECT_SOURCE_DIR}=." "-ffile-prefix-map=${PROJECT_BINARY_DIR}=.")
@@ -34,7 +39,9 @@ add_executable(grantright
   ${PROJECT_BINARY_DIR}/grantright.rc)
 set_target_properties(grantright PROPERTIES OUTPUT_NAME ${GRANTRIGHT_EXE_NAME})
 target_include_directories(grantright PRIVATE ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(grantright PRIVATE advapi32 user32)
+target_link_libraries(grantright PRIVATE advapi32)
+# The wide entry point: the runtime splits the UTF-16 command line itself.
+target_link_options(grantright PRIVATE -municode)
 
 # Signed copies in signed/, with the certificate and password the caller
 # names (see scripts/sign): cmake --build --preset win32 --target sign
@@ -50,3 +57,9 @@ add_executable(do_nothing bench/do_nothing.cpp)
 # Test helper: starts a program with an exact command line, as a Windows
 # caller can, so the tests reach the runtime's own argument splitting.
 add_executable(raw_launch tests/wine/raw_launch.cpp)
+
+# The conformance program (with the fakes it must catch) ships once, 32-bit:
+# it checks either executable.
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_subdirectory(tests/conformance)
+endif()

@@ -4,32 +4,47 @@
 
 namespace {
 
-const NameBuffer kDefaultAccount = {WIDE_TEXT("quendrix")};
-const NameBuffer kDefaultRight = {WIDE_TEXT("SeServiceLogonRight")};
+const WCHAR kDefaultAccount[] = WIDE_TEXT("quendrix");
+const WCHAR kDefaultRight[] = WIDE_TEXT("SeServiceLogonRight");
+
+bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Option words match whole arguments, unit for unit.
+bool IsWord(const WCHAR* argument, const WCHAR* word) {
+  while (*argument != 0 && *argument == *word) ++argument, ++word;
+  return *argument == *word;
+}
+
+void SetName(NameBuffer* target, const WCHAR* value) {
+  int units = 0;
+  while (units < kNameMaxChars && value[units] != 0) ++units;
+  if (units == kNameMaxChars && IsHighSurrogate(value[units - 1]) && IsLowSurrogate(value[units])) --units;
+  std::memcpy(target->units, value, units * sizeof(WCHAR));
+  std::memset(target->units + units, 0, (kNameBufferUnits - units) * sizeof(WCHAR));
+}
 
 }  // namespace
 
 void SetDefaultNames(NameBuffer* account, NameBuffer* right) {
-  *account = kDefaultAccount;
-  *right = kDefaultRight;
+  SetName(account, kDefaultAccount);
+  SetName(right, kDefaultRight);
 }
 
-bool ReadCommandLine(int argc, const char* const* argv, NameBuffer* account, NameBuffer* right) {
+bool ReadCommandLine(int argc, const WCHAR* const* argv, NameBuffer* account, NameBuffer* right) {
   int i = 1;
   while (i < argc) {
     NameBuffer* target;
-    if (std::strcmp(argv[i], "-u") == 0) {
+    if (IsWord(argv[i], WIDE_TEXT("-u"))) {
       target = account;
-    } else if (std::strcmp(argv[i], "+r") == 0) {
+    } else if (IsWord(argv[i], WIDE_TEXT("+r"))) {
       target = right;
     } else {
       return false;
     }
     ++i;
     if (i >= argc) return false;
-    // Widens from the ANSI code page and cuts at 255 characters; the
-    // formatter always writes the terminator, so its count is not needed.
-    wsprintfW(target->units, WIDE_TEXT("%.255hS"), argv[i]);
+    SetName(target, argv[i]);
     ++i;
   }
   return true;

@@ -2,7 +2,11 @@
 #include "driver/grant.h"
 #include "driver/usage.h"
 
-int main(int argc, char** argv) {
+// The wide entry point: the arguments come split from the UTF-16 command
+// line, never through the narrow vector, whose best-fit mapping turns
+// look-alike characters into real ones (a full-width name into an account's,
+// a full-width quote into a quote).
+int wmain(int argc, WCHAR** argv) {
   NameBuffer account;
   NameBuffer right;
   SetDefaultNames(&account, &right);

@@ -1,6 +1,7 @@
 // The system services the logic calls besides the security authority: the
 // process heap, the thread's last error, the message table, the standard-error
-// handle and the wide formatter. The logic calls them by their Windows names.
+// handle and the code-page conversion. The logic calls them by their Windows
+// names.
 // On Windows this is the toolchain's own SDK; elsewhere the names below are
 // provided by whichever platform library CMake links (host or test fake).
 #pragma once
@@ -53,6 +54,7 @@ constexpr DWORD ERROR_INTERNAL_DB_CORRUPTION = 1358;
 constexpr DWORD ERROR_INTERNAL_ERROR = 1359;
 constexpr DWORD ERROR_RESOURCE_LANG_NOT_FOUND = 1815;
 
+constexpr unsigned CP_ACP = 0;
 constexpr DWORD STD_ERROR_HANDLE = static_cast<DWORD>(-12);
 constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x100;
 constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
@@ -76,7 +78,14 @@ HANDLE GetStdHandle(DWORD which);
 BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written,
                OVERLAPPED* overlapped);
 
-// Only the conversion the tool uses is supported: "%.Nhs" / "%.NhS" (and "%%").
-int wsprintfW(WCHAR* buffer, const WCHAR* format, ...);
+// Only what the tool asks for: CP_ACP, flags 0, no default character. The
+// host's narrow text is the bytes its runtime handed over, so a text that came
+// from the command line converts back to exactly those bytes.
+int WideCharToMultiByte(unsigned codePage, DWORD flags, const WCHAR* wide, int wideChars, char* narrow,
+                        int narrowBytes, const char* defaultChar, BOOL* usedDefaultChar);
+
+// The program's entry point, by its Windows name: the host platform's main
+// calls it with the arguments as UTF-16.
+int wmain(int argc, WCHAR** argv);
 
 #endif

@@ -19,7 +19,6 @@ namespace {
 
 const std::string kExe = GRANTRIGHT_HOST_EXE;
 const std::string kUsage = "Usage: " + kExe + " -u <user> +r SeServiceLogonRight\n";
-const char* const kNoPrivateMounts = "needs root and mount namespaces to give the host accounts of its own";
 const std::string kUnmapped = "GetAccountSid error!\nNo mapping between account names and security IDs was done.\n";
 const std::string kNoSuchRight = "AddUserRightToAccount error!\nA specified privilege does not exist.\n";
 const std::string kDenied = "OpenPolicy error!\nAccess is denied.\n";
@@ -31,7 +30,7 @@ const std::string kCorrupt =
     "failure or a data structure corruption on the disk.\n";
 
 class HostE2eTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     folder_ = MakeTemporaryFolder();
     chmod(folder_.c_str(), 0755);
@@ -51,19 +50,6 @@ class HostE2eTest : public ::testing::Test {
   }
 
   bool StoreExists() { return access(store_.c_str(), F_OK) == 0; }
-
-  bool CanMountAnAccountDatabase() {
-    ProcessResult probe;
-    return geteuid() == 0 && RunProcess({"unshare", "-m", "true"}, {}, &probe) && probe.exitStatus == 0;
-  }
-
-  // Runs the program in a mount namespace of its own whose account database
-  // is the host's with `accounts` added.
-  ProcessResult RunWithAccounts(const std::string& accounts, const std::vector<std::string>& args) {
-    std::string passwd = folder_ + "/passwd";
-    WriteWholeFile(passwd, ReadWholeFile("/etc/passwd") + accounts);
-    return Run(args, {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/passwd && exec \"$@\"", passwd});
-  }
 
   // Starts the program with exactly `args` after the program name (none at
   // all, not even the name, when `args` is empty), standard error on
@@ -134,21 +120,78 @@ TEST_F(HostE2eTest, CommandLinesEndAsTheyShould) {
   }
 }
 
-// The defaults end to end: in a mount namespace of its own, the host's
-// account database is given an account "quendrix" for the run.
+// Whether accounts can be added for one run: root, with mount namespaces.
+bool CanAddAccounts() {
+  ProcessResult probe;
+  return geteuid() == 0 && RunProcess({"unshare", "-m", "true"}, {}, &probe) && probe.exitStatus == 0;
+}
+
+// Runs the program in a mount namespace of its own, whose account database
+// is the host's with `lines` added.
+ProcessResult RunWithAccountLines(HostE2eTest* test, const std::string& folder, const std::string& lines,
+                                  const std::vector<std::string>& args) {
+  WriteWholeFile(folder + "/passwd", ReadWholeFile("/etc/passwd") + lines);
+  return test->Run(args, {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/passwd && exec \"$@\"",
+                          folder + "/passwd"});
+}
+
+// The same with `extraUsers` (names as bytes, and uids) added.
+ProcessResult RunWithAccounts(HostE2eTest* test, const std::string& folder,
+                              const std::vector<std::pair<std::string, int>>& extraUsers,
+                              const std::vector<std::string>& args) {
+  std::string lines;
+  for (const auto& user : extraUsers) {
+    std::string id = std::to_string(user.second);
+    lines += user.first + ":x:" + id + ":" + id + "::/nonexistent:/usr/sbin/nologin\n";
+  }
+  return RunWithAccountLines(test, folder, lines, args);
+}
+
+// The defaults end to end: the account database is given an account
+// "quendrix" for the run.
 TEST_F(HostE2eTest, NoArgumentsGrantTheServiceLogonRightToQuendrix) {
-  if (!CanMountAnAccountDatabase()) GTEST_SKIP() << kNoPrivateMounts;
-  ProcessResult result = RunWithAccounts("quendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n", {});
+  if (!CanAddAccounts()) GTEST_SKIP() << "needs root and mount namespaces to add an account named quendrix";
+  ProcessResult result = RunWithAccounts(this, folder_, {{"quendrix", 4242}}, {});
   EXPECT_EQ(0, result.exitStatus) << result.err;
   EXPECT_EQ("", result.err);
   EXPECT_EQ("", result.out);
   EXPECT_EQ("S-1-22-1-4242 SeServiceLogonRight\n", ReadWholeFile(store_));
 }
 
+// A name reaches the account database as the bytes typed, UTF-8 or not:
+// among accounts whose names differ only in bytes that are not UTF-8, each
+// name finds its own account, and a name no account has finds none.
+TEST_F(HostE2eTest, NamesThatAreNotUtf8ResolveExactlyOrNotAtAll) {
+  if (!CanAddAccounts()) GTEST_SKIP() << "needs root and mount namespaces to add accounts";
+  const std::vector<std::pair<std::string, int>> users = {
+      {"x\xFF", 4301}, {"x\xEF\xBF\xBD", 4302}, {"caf\xC3\xA9", 4303}, {"caf\xE9", 4304}};
+  const struct {
+    const char* name;
+    std::string account;
+    int exitStatus;
+    std::string store;
+  } cases[] = {
+      {"byte that is not UTF-8", "x\xFF", 0, "S-1-22-1-4301 SeServiceLogonRight\n"},
+      {"U+FFFD, which such a byte used to become", "x\xEF\xBF\xBD", 0, "S-1-22-1-4302 SeServiceLogonRight\n"},
+      {"UTF-8", "caf\xC3\xA9", 0, "S-1-22-1-4303 SeServiceLogonRight\n"},
+      {"Latin-1", "caf\xE9", 0, "S-1-22-1-4304 SeServiceLogonRight\n"},
+      {"another byte", "x\xFE", 13, ""},
+      {"truncated sequence", "caf\xC3", 13, ""},
+  };
+  for (const auto& row : cases) {
+    RemoveTree(store_);
+    ProcessResult result = RunWithAccounts(this, folder_, users, {"-u", row.account});
+    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name << ": " << result.err;
+    EXPECT_EQ(row.exitStatus == 0 ? "" : kUnmapped, result.err) << row.name;
+    EXPECT_EQ(row.store, ReadWholeFile(store_)) << row.name;
+  }
+}
+
+// Argument zero is shown as the bytes it was, whatever they are.
 // An account after an entry too big for any first guess at a buffer is
 // still found, and a name that is not there is still "no mapping".
 TEST_F(HostE2eTest, AccountAfterAHugeEntryIsFound) {
-  if (!CanMountAnAccountDatabase()) GTEST_SKIP() << kNoPrivateMounts;
+  if (!CanAddAccounts()) GTEST_SKIP() << "needs root and mount namespaces to add accounts";
   const std::string accounts = "huge:x:4243:4243:" + std::string(2 << 20, 'g') +
                                ":/nonexistent:/usr/sbin/nologin\nquendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n";
   const RunCase cases[] = {
@@ -158,7 +201,7 @@ TEST_F(HostE2eTest, AccountAfterAHugeEntryIsFound) {
   };
   for (const RunCase& row : cases) {
     RemoveTree(store_);
-    ProcessResult result = RunWithAccounts(accounts, row.args);
+    ProcessResult result = RunWithAccountLines(this, folder_, accounts, row.args);
     EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name;
     EXPECT_EQ(row.err, result.err) << row.name;
     EXPECT_EQ(row.store, ReadWholeFile(store_)) << row.name;
@@ -215,12 +258,16 @@ TEST_F(HostE2eTest, OutOfMemoryIsReportedAndTheStoreKept) {
 }
 
 TEST_F(HostE2eTest, UsageNamesTheProgramAsStarted) {
-  ProcessResult result;
-  ProcessOptions options;
-  options.workingDirectory = kExe.substr(0, kExe.rfind('/'));
-  ASSERT_TRUE(RunProcess({"./grantright", "-x"}, options, &result));
-  EXPECT_EQ(1, result.exitStatus);
-  EXPECT_EQ("Usage: ./grantright -u <user> +r SeServiceLogonRight\n", result.err);
+  const std::string names[] = {"grantright", "gr\xFFntright", "\xEF\xBD\x87rantright"};
+  for (const std::string& name : names) {
+    ASSERT_EQ(0, symlink(kExe.c_str(), (folder_ + "/" + name).c_str())) << name;
+    ProcessResult result;
+    ProcessOptions options;
+    options.workingDirectory = folder_;
+    ASSERT_TRUE(RunProcess({"./" + name, "-x"}, options, &result)) << name;
+    EXPECT_EQ(1, result.exitStatus) << name;
+    EXPECT_EQ("Usage: ./" + name + " -u <user> +r SeServiceLogonRight\n", result.err) << name;
+  }
 }
 
 TEST_F(HostE2eTest, SameGrantTwiceIsOneLine) {

@@ -1,8 +1,9 @@
-// Fuzzes the command-line reader: the input is the argument vector after
-// argument zero, arguments separated by NUL bytes. For every input the two
-// buffers must stay terminated within 256 units, hold at most 255 characters,
-// hold no broken surrogate pair, and agree with a plain reading of the same
-// arguments written here without the program's code.
+// Fuzzes the host's reading of argument bytes as UTF-16 and the command-line
+// reader after it: the input is the argument vector after argument zero,
+// arguments separated by NUL bytes. For every input the two buffers must stay
+// terminated within 256 units, hold at most 255 units, hold no broken
+// surrogate pair, and agree with a plain reading of the same arguments
+// written here without the program's code.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "driver/command_line.h"
+#include "platform/host/utf.h"
 
 namespace {
 
@@ -48,13 +50,13 @@ size_t WellFormedLength(const std::string& text, size_t at, char32_t* codePoint)
   return length;
 }
 
-// The value as the buffer should hold it: UTF-16, U+FFFD for each byte that
-// starts no well-formed sequence, cut at 255 units before a pair that would
-// not fit.
+// The value as the buffer should hold it: UTF-16, U+DC80 + byte for each
+// byte that starts no well-formed sequence, cut at 255 units before a pair
+// that would not fit.
 std::u16string Expected(const std::string& value) {
   std::u16string units;
   for (size_t at = 0; at < value.size();) {
-    char32_t codePoint = 0xFFFD;
+    char32_t codePoint = 0xDC00 + static_cast<unsigned char>(value[at]);
     size_t length = WellFormedLength(value, at, &codePoint);
     at += length == 0 ? 1 : length;
     if (codePoint < 0x10000) {
@@ -79,7 +81,8 @@ void CheckBuffer(const NameBuffer& buffer, const std::u16string& expected) {
       Check(i + 1 < length && buffer.units[i + 1] >= 0xDC00 && buffer.units[i + 1] <= 0xDFFF, "whole pairs");
       ++i;
     } else {
-      Check(unit < 0xDC00 || unit > 0xDFFF, "no lone low surrogate");
+      Check(unit < 0xDC00 || unit > 0xDFFF || (unit >= 0xDC80 && unit <= 0xDCFF),
+            "no lone low surrogate but an escaped byte");
     }
   }
   Check(std::u16string(buffer.units, length) == expected, "same value as the plain reading");
@@ -112,8 +115,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (args[i] == "-u" ? account : right) = Expected(args[i + 1]);
   }
 
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  // The arguments as the host platform hands them to the tool.
+  std::vector<std::u16string> wide;
+  for (const std::string& arg : args) wide.push_back(Utf8ToUtf16String(arg));
+  std::vector<const WCHAR*> argv;
+  for (const std::u16string& arg : wide) argv.push_back(arg.c_str());
   NameBuffer accountBuffer;
   NameBuffer rightBuffer;
   SetDefaultNames(&accountBuffer, &rightBuffer);

@@ -1,41 +1,70 @@
-// The host's text services: the wide formatter, status codes and message texts.
+// The host's text services: arguments as UTF-16, status codes and message texts.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/host/utf.h"
 #include "platform/security_authority.h"
 
 namespace {
 
-struct FormatCase {
+struct DecodeCase {
   const char* name;
-  std::string input;
+  std::string bytes;
   std::u16string expected;
 };
 
-TEST(WideFormat, WidensAndCutsAt255UnitsWithoutSplittingAPair) {
-  const std::string emoji = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
-  const FormatCase cases[] = {
+// Arguments arrive as bytes: UTF-8 decodes as usual, and each byte that is
+// part of no well-formed sequence becomes U+DC80 + byte; the bytes come back
+// exactly, both through the lookup's reading of a name and through the narrow
+// conversion the usage line takes.
+TEST(HostText, EveryByteStringRoundTrips) {
+  const DecodeCase cases[] = {
       {"ASCII", "alice", u"alice"},
       {"empty", "", u""},
-      {"cut at 255", std::string(300, 'x'), std::u16string(255, u'x')},
-      {"multi-byte cut by units", [] { std::string s; for (int i = 0; i < 300; ++i) s += "\xC3\xA9"; return s; }(),
-       std::u16string(255, u'\u00E9')},
-      {"pair that fits", std::string(253, 'a') + emoji, std::u16string(253, u'a') + u"\U0001F600"},
-      {"pair that would split", std::string(254, 'a') + emoji + "b", std::u16string(254, u'a')},
-      {"invalid bytes", "a\xFF" "b\xC3", u"a\uFFFDb\uFFFD"},
-      {"truncated sequence", "\xE2\x82z", u"\uFFFD\uFFFDz"},
-      {"overlong encoding", "\xC0\xAF", u"\uFFFD\uFFFD"},
-      {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+      {"two-byte", "caf\xC3\xA9", u"caf\u00E9"},
+      {"outside the BMP", "\xF0\x9F\x98\x80", u"\U0001F600"},
+      {"invalid bytes", "x\xFF", u"x\xDCFF"},
+      {"latin-1 byte", "caf\xE9", u"caf\xDCE9"},
+      {"truncated sequence", "\xE2\x82z", u"\xDCE2\xDC82z"},
+      {"overlong encoding", "\xC0\xAF", u"\xDCC0\xDCAF"},
+      {"encoded surrogate", "\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},
+      {"U+FFFD itself", "x\xEF\xBF\xBD", u"x\uFFFD"},
   };
-  for (const FormatCase& row : cases) {
-    WCHAR buffer[256];
-    for (WCHAR& unit : buffer) unit = 0x5A5A;
-    int count = wsprintfW(buffer, u"%.255hS", row.input.c_str());
-    EXPECT_EQ(row.expected, std::u16string(buffer)) << row.name;
-    EXPECT_EQ(static_cast<int>(row.expected.size()), count) << row.name;
+  for (const DecodeCase& row : cases) {
+    const std::u16string decoded = Utf8ToUtf16String(row.bytes);
+    EXPECT_EQ(row.expected, decoded) << row.name;
+    std::string bytes = "poison";
+    EXPECT_TRUE(BytesOfName(decoded.data(), decoded.size(), &bytes)) << row.name;
+    EXPECT_EQ(row.bytes, bytes) << row.name;
+
+    char narrow[64];
+    std::memset(narrow, 'P', sizeof narrow);
+    const int needed = WideCharToMultiByte(CP_ACP, 0, decoded.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(static_cast<int>(row.bytes.size() + 1), needed) << row.name;
+    EXPECT_EQ(needed, WideCharToMultiByte(CP_ACP, 0, decoded.c_str(), -1, narrow, needed, nullptr, nullptr))
+        << row.name;
+    EXPECT_EQ(row.bytes + '\0', std::string(narrow, static_cast<size_t>(needed))) << row.name;
+    if (needed > 1) {
+      EXPECT_EQ(0, WideCharToMultiByte(CP_ACP, 0, decoded.c_str(), -1, narrow, needed - 1, nullptr, nullptr))
+          << row.name << ": a short buffer";
+    }
+  }
+}
+
+// Names no byte string decodes to have no bytes: they name no account.
+TEST(HostText, NamesThatNoBytesDecodeToHaveNoBytes) {
+  const std::u16string names[] = {
+      u"\xDCC3\xDCA9",  // escapes that spell U+00E9, a name of its own
+      u"a\xDC41",        // below the escapes: no byte is escaped as this
+      u"a\xD800",        // lone high surrogate
+      u"a\xDC00" u"b",       // lone low surrogate outside the escapes
+  };
+  for (const std::u16string& name : names) {
+    std::string bytes;
+    EXPECT_FALSE(BytesOfName(name.data(), name.size(), &bytes)) << name.size();
   }
 }
 

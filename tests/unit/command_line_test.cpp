@@ -8,52 +8,73 @@
 
 namespace {
 
-std::u16string Text(const NameBuffer& buffer) { return std::u16string(buffer.units); }
+// The name up to its terminator, which must lie within the buffer.
+std::u16string Text(const NameBuffer& buffer) {
+  for (int i = 0; i < kNameBufferUnits; ++i) {
+    if (buffer.units[i] == 0) return std::u16string(buffer.units, i);
+  }
+  return u"<not terminated>";
+}
 
 struct CommandLineCase {
   const char* name;
-  std::vector<std::string> args;  // after argument zero
+  std::vector<std::u16string> args;  // after argument zero
   bool wellFormed;
   std::u16string account;  // expected when well-formed
   std::u16string right;
 };
 
-const std::string k300(300, 'a');
+const std::u16string k300(300, u'a');
+const std::u16string kPair = u"\U0001F600";  // two UTF-16 units
 
 const CommandLineCase kCases[] = {
     {"no arguments", {}, true, u"quendrix", u"SeServiceLogonRight"},
-    {"account only", {"-u", "alice"}, true, u"alice", u"SeServiceLogonRight"},
-    {"last account wins", {"-u", "alice", "-u", "bob"}, true, u"bob", u"SeServiceLogonRight"},
-    {"right before account", {"+r", "X", "-u", "alice"}, true, u"alice", u"X"},
-    {"last right wins", {"+r", "A", "-u", "x", "+r", "B"}, true, u"x", u"B"},
-    {"option word as value", {"-u", "+r"}, true, u"+r", u"SeServiceLogonRight"},
-    {"empty value", {"-u", ""}, true, u"", u"SeServiceLogonRight"},
-    {"value not trimmed", {"-u", " a b "}, true, u" a b ", u"SeServiceLogonRight"},
-    {"value cut at 255", {"-u", k300}, true, std::u16string(255, u'a'), u"SeServiceLogonRight"},
-    {"UTF-8 widened", {"+r", "Jos\xC3\xA9"}, true, u"quendrix", u"Jos\u00E9"},
-    {"lone -u", {"-u"}, false, u"", u""},
-    {"right without value", {"-u", "alice", "+r"}, false, u"", u""},
-    {"capital U", {"-U", "alice"}, false, u"", u""},
-    {"double dash", {"--u", "alice"}, false, u"", u""},
-    {"stray third argument", {"-u", "alice", "extra"}, false, u"", u""},
-    {"empty option word", {""}, false, u"", u""},
-    {"option with suffix", {"-ualice"}, false, u"", u""},
+    {"account only", {u"-u", u"alice"}, true, u"alice", u"SeServiceLogonRight"},
+    {"last account wins", {u"-u", u"alice", u"-u", u"bob"}, true, u"bob", u"SeServiceLogonRight"},
+    {"right before account", {u"+r", u"X", u"-u", u"alice"}, true, u"alice", u"X"},
+    {"last right wins", {u"+r", u"A", u"-u", u"x", u"+r", u"B"}, true, u"x", u"B"},
+    {"option word as value", {u"-u", u"+r"}, true, u"+r", u"SeServiceLogonRight"},
+    {"empty value", {u"-u", u""}, true, u"", u"SeServiceLogonRight"},
+    {"value not trimmed", {u"-u", u" a b "}, true, u" a b ", u"SeServiceLogonRight"},
+    {"value cut at 255", {u"-u", k300}, true, std::u16string(255, u'a'), u"SeServiceLogonRight"},
+    // Values are taken unit for unit: no look-alike becomes what it resembles.
+    {"full-width letters kept", {u"-u", u"\uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45"}, true,
+     u"\uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45", u"SeServiceLogonRight"},
+    {"full-width quote and backslash kept", {u"-u", u"\uFF02a\uFF3Cb\uFF02"}, true, u"\uFF02a\uFF3Cb\uFF02",
+     u"SeServiceLogonRight"},
+    {"outside the BMP", {u"+r", u"a" + kPair}, true, u"quendrix", u"a" + kPair},
+    {"lone surrogates kept", {u"-u", u"a\xDCFF\xD800" u"b"}, true, u"a\xDCFF\xD800" u"b", u"SeServiceLogonRight"},
+    {"pair that fits at the cut", {u"-u", std::u16string(253, u'a') + kPair + u"z"}, true,
+     std::u16string(253, u'a') + kPair, u"SeServiceLogonRight"},
+    {"pair across the cut dropped whole", {u"-u", std::u16string(254, u'a') + kPair}, true,
+     std::u16string(254, u'a'), u"SeServiceLogonRight"},
+    {"lone high surrogate at the cut kept", {u"-u", std::u16string(254, u'a') + u"\xD800z"}, true,
+     std::u16string(254, u'a') + u"\xD800", u"SeServiceLogonRight"},
+    {"lone -u", {u"-u"}, false, u"", u""},
+    {"right without value", {u"-u", u"alice", u"+r"}, false, u"", u""},
+    {"capital U", {u"-U", u"alice"}, false, u"", u""},
+    {"double dash", {u"--u", u"alice"}, false, u"", u""},
+    {"full-width option word", {u"\uFF0Du", u"alice"}, false, u"", u""},
+    {"stray third argument", {u"-u", u"alice", u"extra"}, false, u"", u""},
+    {"empty option word", {u""}, false, u"", u""},
+    {"option with suffix", {u"-ualice"}, false, u"", u""},
+    {"option prefix only", {u"-"}, false, u"", u""},
 };
 
 TEST(CommandLine, ReadsPairsOrRejects) {
   for (const CommandLineCase& row : kCases) {
-    std::vector<const char*> argv = {"grantright"};
-    for (const std::string& arg : row.args) argv.push_back(arg.c_str());
+    std::vector<const WCHAR*> argv = {u"grantright"};
+    for (const std::u16string& arg : row.args) argv.push_back(arg.c_str());
     NameBuffer account;
     NameBuffer right;
     SetDefaultNames(&account, &right);
+    // Poisoned past the defaults, so a value that is not terminated shows.
+    for (int i = 20; i < kNameBufferUnits; ++i) account.units[i] = right.units[i] = 0x5A5A;
     bool wellFormed = ReadCommandLine(static_cast<int>(argv.size()), argv.data(), &account, &right);
     ASSERT_EQ(row.wellFormed, wellFormed) << row.name;
     if (!wellFormed) continue;
     EXPECT_EQ(row.account, Text(account)) << row.name;
     EXPECT_EQ(row.right, Text(right)) << row.name;
-    EXPECT_EQ(0, account.units[kNameMaxChars]) << row.name;
-    EXPECT_EQ(0, right.units[kNameMaxChars]) << row.name;
   }
 }
 

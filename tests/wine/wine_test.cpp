@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "support/process.h"
 
@@ -17,8 +18,10 @@ std::string g_launcher;
 // Every Wine process runs in the test prefix, quietly, without the add-ons
 // a new prefix would offer to download.
 ProcessOptions WineOptions() {
+  // The locale fixes the ANSI code page (1252), and with it the best-fit mapping.
   ProcessOptions options;
-  options.setEnvironment = {"WINEPREFIX=" GRANTRIGHT_WINE_PREFIX, "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml="};
+  options.setEnvironment = {"WINEPREFIX=" GRANTRIGHT_WINE_PREFIX, "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=",
+                            "LC_ALL=C.UTF-8"};
   return options;
 }
 
@@ -42,6 +45,67 @@ void ExpectReport(const std::string& step, const std::string& err, const std::st
   EXPECT_EQ("\r\n", text.substr(text.size() - 2)) << row;
   EXPECT_EQ(std::string::npos, text.find("error!")) << row << ": one report only";
 }
+
+// The names Wine's own account lookup received, read from its trace of
+// LookupAccountNameW (a line per call, the name as debugstr_w prints it:
+// printable ASCII as it is, other units as \xxxx), in order.
+std::vector<std::u16string> LookedUpNames(const std::string& trace) {
+  std::vector<std::u16string> names;
+  const std::string marker = ":trace:advapi:LookupAccountNameW (null) L\"";
+  for (size_t at = trace.find(marker); at != std::string::npos; at = trace.find(marker, at)) {
+    at += marker.size();
+    std::u16string name;
+    while (at < trace.size() && trace[at] != '"') {
+      if (trace[at] != '\\') {
+        name += static_cast<char16_t>(static_cast<unsigned char>(trace[at++]));
+        continue;
+      }
+      const char escaped = trace[at + 1];
+      if (escaped == 'n' || escaped == 'r' || escaped == 't' || escaped == '\\' || escaped == '"') {
+        name += escaped == 'n' ? u'\n' : escaped == 'r' ? u'\r' : escaped == 't' ? u'\t' : static_cast<char16_t>(escaped);
+        at += 2;
+      } else {
+        name += static_cast<char16_t>(std::stoul(trace.substr(at + 1, 4), nullptr, 16));
+        at += 5;
+      }
+    }
+    names.push_back(name);
+  }
+  return names;
+}
+
+// Standard error without Wine's trace lines ("0024:trace:...", and the
+// lines after one that start with a tab): what the program itself wrote.
+std::string WithoutTrace(const std::string& err) {
+  std::string kept;
+  bool inTrace = false;
+  for (size_t at = 0; at < err.size();) {
+    size_t end = err.find('\n', at);
+    end = end == std::string::npos ? err.size() : end + 1;
+    std::string line = err.substr(at, end - at);
+    inTrace = (line.size() > 11 && line.compare(4, 7, ":trace:") == 0) || (inTrace && line[0] == '\t');
+    if (!inTrace) kept += line;
+    at = end;
+  }
+  return kept;
+}
+
+std::string Utf16Bytes(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+struct WideCase {
+  const char* name;
+  std::u16string commandLine;
+  int exitStatus;
+  std::string err;                     // exact, or the step name of a report
+  std::vector<std::u16string> lookups;  // what the account lookup received
+};
 
 struct LineCase {
   const char* name;
@@ -67,6 +131,48 @@ class WineTest : public ::testing::Test {
     ProcessResult result;
     EXPECT_TRUE(RunProcess({"wine", launcher_, WindowsPath(file), WindowsPath(exe_)}, options, &result));
     return result;
+  }
+
+  // Runs the executable with exactly the UTF-16 units of `commandLine` as
+  // its command line, with Wine tracing what its account lookup receives.
+  ProcessResult RunWide(const std::u16string& commandLine) {
+    std::string file = folder_ + "/command-line";
+    WriteWholeFile(file, Utf16Bytes(commandLine) + std::string(2, '\0'));
+    ProcessOptions options = WineOptions();
+    options.setEnvironment[1] = "WINEDEBUG=-all,trace+advapi";
+    ProcessResult result;
+    EXPECT_TRUE(RunProcess({"wine", launcher_, "--utf16", WindowsPath(file), WindowsPath(exe_)}, options, &result));
+    return result;
+  }
+
+  // What the runtime's narrow argument vector shows as argument zero when a
+  // command line starts with `name`.
+  std::string NarrowProgramName(const std::u16string& name) {
+    std::string file = folder_ + "/argv0-line";
+    WriteWholeFile(file, Utf16Bytes(name + u" --argv0") + std::string(2, '\0'));
+    ProcessResult result;
+    EXPECT_TRUE(RunProcess({"wine", launcher_, "--utf16", WindowsPath(file), WindowsPath(launcher_)}, WineOptions(),
+                           &result));
+    EXPECT_EQ(0, result.exitStatus) << result.err;
+    return result.out;
+  }
+
+  void ExpectOutcome(const WideCase& row) {
+    ProcessResult result = RunWide(row.commandLine);
+    const std::string err = WithoutTrace(result.err);
+    EXPECT_EQ(0, result.signal) << row.name;
+    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name << ": " << err;
+    EXPECT_EQ("", result.out) << row.name;
+    if (row.exitStatus == 13) {
+      ExpectReport(row.err, err, row.name);
+    } else {
+      EXPECT_EQ(row.err, err) << row.name;
+    }
+    const std::vector<std::u16string> lookups = LookedUpNames(result.err);
+    EXPECT_EQ(row.lookups.size(), lookups.size()) << row.name;
+    for (size_t i = 0; i < row.lookups.size() && i < lookups.size(); ++i) {
+      EXPECT_TRUE(row.lookups[i] == lookups[i]) << row.name << ": lookup " << i << " received other units";
+    }
   }
 
   // Runs a row's command line; its exit status and standard error must be
@@ -139,6 +245,54 @@ TEST_F(WineTest, HostileCommandLines) {
        "Usage:  -u <user> +r SeServiceLogonRight\r\n"},
   };
   for (const LineCase& row : cases) ExpectOutcome(row);
+}
+
+// Names from the UTF-16 command line reach the account lookup unit for
+// unit. The narrow argument vector would have given a look-alike the name it
+// resembles (full-width letters and some accented ones become plain ASCII, a
+// full-width quote a real quote), and every other character a '?'.
+TEST_F(WineTest, NamesReachTheLookupAsTyped) {
+  const std::u16string pair = u"\U0001F600";
+  const WideCase cases[] = {
+      {"plain name", u"grantright -u Administrators", 0, "", {u"Administrators"}},
+      {"full-width Everyone", u"grantright -u \uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45 +r SeTcbPrivilege", 13,
+       "GetAccountSid", {u"\uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45"}},
+      {"full-width SYSTEM", u"grantright -u \uFF33\uFF39\uFF33\uFF34\uFF25\uFF2D", 13, "GetAccountSid",
+       {u"\uFF33\uFF39\uFF33\uFF34\uFF25\uFF2D"}},
+      {"full-width Administrators", u"grantright -u \uFF21\uFF44\uFF4D\uFF49\uFF4E\uFF49\uFF53\uFF54\uFF52\uFF41\uFF54\uFF4F\uFF52\uFF53",
+       13, "GetAccountSid", {u"\uFF21\uFF44\uFF4D\uFF49\uFF4E\uFF49\uFF53\uFF54\uFF52\uFF41\uFF54\uFF4F\uFF52\uFF53"}},
+      {"full-width domain separator", u"grantright -u \uFF22\uFF35\uFF29\uFF2C\uFF34\uFF29\uFF2E\uFF3CAdministrators", 13,
+       "GetAccountSid", {u"\uFF22\uFF35\uFF29\uFF2C\uFF34\uFF29\uFF2E\uFF3CAdministrators"}},
+      {"A with breve", u"grantright -u \u0102dministrators", 13, "GetAccountSid", {u"\u0102dministrators"}},
+      {"A with caron", u"grantright -u \u01CDdministrators", 13, "GetAccountSid", {u"\u01CDdministrators"}},
+      {"full-width quotes stay in one value", u"grantright -u \"nosuch\uFF02 -u \uFF02Administrators\"", 13,
+       "GetAccountSid", {u"nosuch\uFF02 -u \uFF02Administrators"}},
+      {"full-width quote is no quote", u"grantright -u \uFF02Administrators +r SeDebugPrivilege\uFF02", 13,
+       "GetAccountSid", {u"\uFF02Administrators"}},
+      {"outside the ANSI code page", u"grantright -u \u03A9\u03BC\u03AD\u03B3\u03B1\u0416", 13, "GetAccountSid",
+       {u"\u03A9\u03BC\u03AD\u03B3\u03B1\u0416"}},
+      {"outside the BMP", u"grantright -u a" + pair + u"b", 13, "GetAccountSid", {u"a" + pair + u"b"}},
+      {"lone surrogate", u"grantright -u a\xD800" u"b", 13, "GetAccountSid", {u"a\xD800" u"b"}},
+      {"pair at the cut dropped whole", u"grantright -u " + std::u16string(254, u'n') + pair, 13, "GetAccountSid",
+       {std::u16string(254, u'n')}},
+  };
+  for (const WideCase& row : cases) ExpectOutcome(row);
+}
+
+// Argument zero as typed; where the ANSI code page has no such characters,
+// as the runtime's narrow vector shows it, never a crash.
+TEST_F(WineTest, UsageShowsTheProgramNameAsTheRuntimeDoes) {
+  const std::u16string names[] = {u"grantright", u"\"C:\\Program Files\\gr\u00E9ntright.exe\"", u"\uFF47rantright",
+                                  u"gr\u0430ntright", u"gr\U0001F600ntright", u"gr\xD800ntright"};
+  for (const std::u16string& name : names) {
+    const std::string shown = NarrowProgramName(name);
+    ProcessResult result = RunWide(name + u" -x");
+    EXPECT_EQ(1, result.exitStatus) << shown;
+    EXPECT_EQ("Usage: " + shown + " -u <user> +r SeServiceLogonRight\r\n", WithoutTrace(result.err)) << shown;
+    EXPECT_EQ("", result.out) << shown;
+  }
+  EXPECT_EQ("gr\xE9ntright", NarrowProgramName(u"gr\u00E9ntright")) << "a name the code page has, as it is";
+  EXPECT_EQ("grantright", NarrowProgramName(u"\uFF47rantright")) << "the test's code page maps look-alikes";
 }
 
 // Expanded, "*" would become the two files here and make the line malformed.

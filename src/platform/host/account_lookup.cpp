@@ -95,7 +95,7 @@ BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID 
   try {
     std::string name;
     DWORD error = ERROR_NONE_MAPPED;
-    if (!Utf16ToUtf8(accountName, units, &name) || !FindAccount(WithoutHostPrefix(name), found, &foundUse, &error)) {
+    if (!BytesOfName(accountName, units, &name) || !FindAccount(WithoutHostPrefix(name), found, &foundUse, &error)) {
       SetLastError(error);
       return FALSE;
     }

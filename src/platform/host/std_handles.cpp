@@ -1,5 +1,4 @@
 // The standard-error handle and raw writes to it.
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,11 +7,6 @@
 #include "platform/system_services.h"
 
 namespace {
-
-// On Windows a write to a pipe whose reader has gone fails and the program
-// goes on; here it would raise SIGPIPE and kill the process. Ignored from
-// start-up, because the runtime's own writes to stderr reach the pipe too.
-[[maybe_unused]] const bool g_brokenPipeIgnored = [] { return signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
 
 // A handle is the file descriptor plus one, so that no valid handle is null.
 HANDLE HandleFromDescriptor(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd) + 1); }

@@ -2,7 +2,11 @@
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+// A byte that is part of no well-formed sequence becomes the lone low
+// surrogate U+DC80 + byte, and encodes back to that byte.
+constexpr char32_t kEscapeBase = 0xDC00;
+constexpr char32_t kFirstEscape = 0xDC80;
+constexpr char32_t kLastEscape = 0xDCFF;
 
 // Decodes one well-formed UTF-8 sequence at text[0..available), or returns 0.
 size_t DecodeUtf8(const unsigned char* text, size_t available, char32_t* codePoint) {
@@ -45,7 +49,7 @@ size_t Utf8ToUtf16(const char* text, size_t bytes, WCHAR* out, size_t maxUnits) 
     char32_t codePoint;
     size_t length = DecodeUtf8(in + read, end - read, &codePoint);
     if (length == 0) {
-      codePoint = kReplacement;
+      codePoint = kEscapeBase + in[read];
       length = 1;
     }
     if (codePoint >= 0x10000) {
@@ -70,6 +74,9 @@ bool Utf16ToUtf8(const WCHAR* units, size_t count, std::string* out) {
       if (i + 1 >= count || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) return false;
       codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (units[i + 1] - 0xDC00);
       ++i;
+    } else if (codePoint >= kFirstEscape && codePoint <= kLastEscape) {
+      out->push_back(static_cast<char>(codePoint - kEscapeBase));
+      continue;
     } else if (codePoint >= 0xDC00 && codePoint <= 0xDFFF) {
       return false;
     }
@@ -96,4 +103,13 @@ std::u16string Utf8ToUtf16String(const std::string& text) {
   std::u16string wide(text.size(), u'\0');  // UTF-16 never needs more units than UTF-8 bytes
   wide.resize(Utf8ToUtf16(text.data(), text.size(), &wide[0], wide.size()));
   return wide;
+}
+
+bool BytesOfName(const WCHAR* units, size_t count, std::string* bytes) {
+  if (!Utf16ToUtf8(units, count, bytes)) return false;
+  // Escapes that happen to spell a well-formed sequence ("\xC3\xA9" as two
+  // lone surrogates) would give the bytes of another name ("\u00E9"): only a
+  // name that is what its own bytes decode to is taken.
+  std::u16string decoded = Utf8ToUtf16String(*bytes);
+  return decoded.size() == count && decoded.compare(0, count, units, count) == 0;
 }

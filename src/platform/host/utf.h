@@ -1,4 +1,7 @@
-// UTF-8 and UTF-16 conversions for the host platform.
+// UTF-8 and UTF-16 conversions for the host platform. The host's runtime
+// hands over bytes, which need not be UTF-8: every byte string round-trips,
+// since a byte that is part of no well-formed sequence becomes the lone low
+// surrogate U+DC80 + byte and encodes back to the same byte.
 #pragma once
 
 #include <cstddef>
@@ -6,13 +9,18 @@
 
 #include "platform/system_services.h"
 
-// Converts up to `bytes` bytes of UTF-8 (stopping early at a zero byte) into
-// at most `maxUnits` UTF-16 units, never splitting a surrogate pair. Every
-// byte that does not start a well-formed sequence becomes U+FFFD. Writes no
+// Converts up to `bytes` bytes (stopping early at a zero byte) into at most
+// `maxUnits` UTF-16 units, never splitting a surrogate pair. Writes no
 // terminator; returns the number of units written.
 size_t Utf8ToUtf16(const char* text, size_t bytes, WCHAR* out, size_t maxUnits);
 
-// Converts UTF-16 to UTF-8. Returns false for an unpaired surrogate.
+// Converts UTF-16 back to bytes. False for a surrogate that is neither half
+// of a pair nor an escaped byte.
 bool Utf16ToUtf8(const WCHAR* units, size_t count, std::string* out);
 
 std::u16string Utf8ToUtf16String(const std::string& text);
+
+// The bytes a name stands for, as a name is matched against the host's
+// databases: false unless the name is exactly what those bytes decode to, so
+// no two names share their bytes.
+bool BytesOfName(const WCHAR* units, size_t count, std::string* bytes);
