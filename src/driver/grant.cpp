@@ -27,8 +27,7 @@ int GrantRight(NameBuffer* account, NameBuffer* right) {
   LSA_OBJECT_ATTRIBUTES attributes;
   std::memset(&attributes, 0, sizeof attributes);
   LSA_HANDLE policy = nullptr;
-  NTSTATUS status =
-      LsaOpenPolicy(nullptr, &attributes, POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, &policy);
+  NTSTATUS status = LsaOpenPolicy(nullptr, &attributes, POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, &policy);
   if (status != 0) {
     ReportLsaError(status, "OpenPolicy");
     return result;

@@ -30,7 +30,8 @@ void PrintUsage() {
     HeapFree(heap, 0, shown);
     shown = nullptr;
   }
-  fprintf(stderr, "Usage: %s -u <user> +r SeServiceLogonRight\n", shown != nullptr ? shown : "grantright");
+  (void)fprintf(stderr, "Usage: %s -u <user> +r SeServiceLogonRight\n",
+                shown != nullptr ? shown : "grantright");
   if (shown != nullptr) HeapFree(heap, 0, shown);
   exit(kExitUsage);
 }

@@ -63,13 +63,11 @@ constexpr NTSTATUS STATUS_FILE_TOO_LARGE = StatusFromBits(0xC0000904);
 
 NTSTATUS LsaOpenPolicy(LSA_UNICODE_STRING* systemName, LSA_OBJECT_ATTRIBUTES* attributes,
                        ACCESS_MASK desiredAccess, LSA_HANDLE* policy);
-NTSTATUS LsaAddAccountRights(LSA_HANDLE policy, PSID account, LSA_UNICODE_STRING* rights,
-                             ULONG count);
-NTSTATUS LsaClose(LSA_HANDLE policy);
+NTSTATUS LsaAddAccountRights(LSA_HANDLE handle, PSID account, LSA_UNICODE_STRING* rights, ULONG count);
+NTSTATUS LsaClose(LSA_HANDLE handle);
 ULONG LsaNtStatusToWinError(NTSTATUS status);
 
-BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID sid,
-                        DWORD* sidBytes, WCHAR* domainName, DWORD* domainChars,
-                        SID_NAME_USE* use);
+BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID sid, DWORD* sidBytes,
+                        WCHAR* domainName, DWORD* domainChars, SID_NAME_USE* use);
 
 #endif

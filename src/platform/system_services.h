@@ -69,14 +69,13 @@ void SetLastError(DWORD code);
 
 // With FORMAT_MESSAGE_ALLOCATE_BUFFER, `buffer` is really the address of a
 // char* that receives a text to be released with LocalFree.
-DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
-                     char* buffer, DWORD minimumSize, va_list* arguments);
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId, char* buffer,
+                     DWORD minimumSize, va_list* arguments);
 LANGID GetUserDefaultLangID();
 HLOCAL LocalFree(HLOCAL memory);
 
 HANDLE GetStdHandle(DWORD which);
-BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written,
-               OVERLAPPED* overlapped);
+BOOL WriteFile(HANDLE file, const void* bytes, DWORD count, DWORD* written, OVERLAPPED* overlapped);
 
 // Only what the tool asks for: CP_ACP, flags 0, no default character. The
 // host's narrow text is the bytes its runtime handed over, so a text that came

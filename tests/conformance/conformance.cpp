@@ -141,9 +141,11 @@ void ExpectOutcome(Row* row, const ToolRun& run, DWORD exitCode, const std::stri
     Fail(row, "could not run the program: " + run.failure);
     return;
   }
-  if (run.exitCode != exitCode) Fail(row, "exit status " + Number(run.exitCode) + ", expected " + Number(exitCode));
+  if (run.exitCode != exitCode)
+    Fail(row, "exit status " + Number(run.exitCode) + ", expected " + Number(exitCode));
   if (!run.out.empty()) Fail(row, "standard output holds " + Printable(run.out) + ", expected nothing");
-  if (run.err != err) Fail(row, "standard error holds " + Printable(run.err) + ", expected " + Printable(err));
+  if (run.err != err)
+    Fail(row, "standard error holds " + Printable(run.err) + ", expected " + Printable(err));
 }
 
 // A run that ended as a plain success, which is all Wine's LSA can answer
@@ -152,7 +154,8 @@ bool QuietSuccess(const ToolRun& run) {
   return run.failure.empty() && run.exitCode == 0 && run.out.empty() && run.err.empty();
 }
 
-std::vector<std::wstring> Gained(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+std::vector<std::wstring> Gained(const std::vector<std::wstring>& before,
+                                 const std::vector<std::wstring>& after) {
   std::vector<std::wstring> gained;
   for (const std::wstring& right : after) {
     if (CountRight(before, right) == 0) gained.push_back(right);
@@ -208,11 +211,11 @@ void FailureRows(Context* context) {
   const FailureCase cases[] = {
       {"unknown account", unknown, L"SeServiceLogonRight", "GetAccountSid", ERROR_NONE_MAPPED, false},
       {"empty account", L"", L"SeServiceLogonRight", "GetAccountSid", ERROR_NONE_MAPPED, false},
-      {"unknown right", context->account, L"SeNoSuchLogonRight", "AddUserRightToAccount", ERROR_NO_SUCH_PRIVILEGE,
-       true},
+      {"unknown right", context->account, L"SeNoSuchLogonRight", "AddUserRightToAccount",
+       ERROR_NO_SUCH_PRIVILEGE, true},
       {"empty right", context->account, L"", "AddUserRightToAccount", ERROR_NO_SUCH_PRIVILEGE, true},
-      {"lowercase right", context->account, L"seservicelogonright", "AddUserRightToAccount", ERROR_NO_SUCH_PRIVILEGE,
-       true},
+      {"lowercase right", context->account, L"seservicelogonright", "AddUserRightToAccount",
+       ERROR_NO_SUCH_PRIVILEGE, true},
   };
   for (const FailureCase& failureCase : cases) {
     Row row = {std::string("Failure: ") + failureCase.name, {}, {}};
@@ -221,13 +224,15 @@ void FailureRows(Context* context) {
     } else {
       SidBytes sid;
       DWORD error = 0;
-      if (!failureCase.lsaMustRefuse && !failureCase.account.empty() && LookupSid(failureCase.account, &sid, &error)) {
+      if (!failureCase.lsaMustRefuse && !failureCase.account.empty() &&
+          LookupSid(failureCase.account, &sid, &error)) {
         Fail(&row, "the name chosen as unknown, " + Ascii(failureCase.account) + ", is an account here");
       }
       ToolRun run;
       RunTool(context->tool, GrantLine(failureCase.account, failureCase.right), RunOptions(), &run);
       if (failureCase.lsaMustRefuse && context->wine && QuietSuccess(run)) {
-        Skip(&row, "Wine's LSA accepts every right name, so nothing here refuses \"" + Ascii(failureCase.right) + "\"");
+        Skip(&row, "Wine's LSA accepts every right name, so nothing here refuses \"" +
+                       Ascii(failureCase.right) + "\"");
       } else {
         ExpectOutcome(&row, run, 13, ExpectedReport(failureCase.step, failureCase.code));
       }
@@ -277,10 +282,18 @@ void LookAlikeRows(Context* context) {
       {"full-width Everyone", GrantLine(FullWidth(L"Everyone"), right), L"Everyone"},
       {"full-width SYSTEM", GrantLine(FullWidth(L"SYSTEM"), right), L"SYSTEM"},
       {"full-width Administrators", GrantLine(FullWidth(L"Administrators"), right), L"Administrators"},
-      {"full-width BUILTIN and reverse solidus", GrantLine(FullWidth(L"BUILTIN\\") + L"Administrators", right),
+      {"full-width BUILTIN and reverse solidus",
+       GrantLine(FullWidth(L"BUILTIN\\") + L"Administrators", right), L"BUILTIN\\Administrators"},
+      {"full-width reverse solidus",
+       GrantLine(L"BUILTIN\xFF3C"
+                 L"Administrators",
+                 right),
        L"BUILTIN\\Administrators"},
-      {"full-width reverse solidus", GrantLine(L"BUILTIN\xFF3C" L"Administrators", right), L"BUILTIN\\Administrators"},
-      {"A with macron", GrantLine(L"\x0100" L"dministrators", right), L"Administrators"},
+      {"A with macron",
+       GrantLine(L"\x0100"
+                 L"dministrators",
+                 right),
+       L"Administrators"},
       {"full-width quotation marks stay inside the value",
        L"grantright -u \"Everyone\xFF02 +r \xFF02" + right + L"\"", L"Everyone"},
   };
@@ -297,8 +310,8 @@ void LookAlikeRows(Context* context) {
     std::vector<std::wstring> before;
     bool watch = false;
     if (!context->whyPolicyHidden.empty()) {
-      Skip(&row, "exit status and report as expected, but whether " + who + " gained a right is not checked: " +
-                     context->whyPolicyHidden);
+      Skip(&row, "exit status and report as expected, but whether " + who +
+                     " gained a right is not checked: " + context->whyPolicyHidden);
     } else if (!LookupSid(lookAlike.resembled, &sid, &error)) {
       Skip(&row, who + " is not an account here (error " + Number(error) + "), so no gain can be watched");
     } else if (ReadRightsFor(&row, sid, who, &before)) {
@@ -352,7 +365,8 @@ void GrantRows(Context* context) {
                        " holds the right is not checked: " + context->whyPolicyHidden);
       } else if (ReadRightsFor(&row, sid, who, &after)) {
         size_t held = CountRight(after, right);
-        if (held != 1) Fail(&row, "the policy lists " + Ascii(right) + " " + Number(held) + " times, expected once");
+        if (held != 1)
+          Fail(&row, "the policy lists " + Ascii(right) + " " + Number(held) + " times, expected once");
         std::vector<std::wstring> gained = Gained(before, after);
         for (const std::wstring& other : gained) {
           if (other != right) Fail(&row, who + " also gained " + Ascii(other));
@@ -366,7 +380,8 @@ void GrantRows(Context* context) {
 void NoAdministratorRow(Context* context) {
   Row row = {"No administrator rights", {}, {}};
   if (context->wine) {
-    Skip(&row, "Wine gives every process the caller's own token, so there is no normal-user token to run with");
+    Skip(&row,
+         "Wine gives every process the caller's own token, so there is no normal-user token to run with");
   } else if (context->account.empty()) {
     Fail(&row, "no account to name: " + context->whyNoAccount);
   } else {
@@ -395,7 +410,8 @@ void CleanUp(Context* context) {
   Row row = {"Clean-up", {}, {}};
   std::string failure;
   for (const Undo& undo : context->undo) {
-    if (!RemoveRights(undo.sid, undo.rights, &failure)) Fail(&row, "taking back what " + undo.account + " gained: " + failure);
+    if (!RemoveRights(undo.sid, undo.rights, &failure))
+      Fail(&row, "taking back what " + undo.account + " gained: " + failure);
   }
   if (context->throwaway.empty()) {
     Skip(&row, "no account was created");
@@ -408,7 +424,8 @@ void CleanUp(Context* context) {
   const bool resolves = LookupSid(context->throwaway, &sid, &error);
   std::vector<std::wstring> rights;
   if (!context->whyPolicyHidden.empty()) {
-    Skip(&row, "the account was deleted, but the rights of " + who + " are not checked: " + context->whyPolicyHidden);
+    Skip(&row, "the account was deleted, but the rights of " + who +
+                   " are not checked: " + context->whyPolicyHidden);
   } else if (resolves && ReadRightsFor(&row, sid, who, &rights) && !RemoveRights(sid, rights, &failure)) {
     Fail(&row, "removing the rights of " + who + ": " + failure);
   }
@@ -417,7 +434,8 @@ void CleanUp(Context* context) {
   } else if (!LocalUserIsGone(context->throwaway, &failure)) {
     Fail(&row, who + " after deletion: " + failure);
   }
-  if (resolves && context->whyPolicyHidden.empty() && ReadRightsFor(&row, sid, who, &rights) && !rights.empty()) {
+  if (resolves && context->whyPolicyHidden.empty() && ReadRightsFor(&row, sid, who, &rights) &&
+      !rights.empty()) {
     Fail(&row, "the policy still lists " + Number(rights.size()) + " rights for the deleted " + who);
   }
   Finish(row, &context->tally);
@@ -432,7 +450,8 @@ void SetUp(Context* context) {
     context->throwaway = L"grc" + suffix;
     context->account = context->throwaway;
   } else {
-    context->whyNoAccount = failure + (failure.find("error 5") != std::string::npos ? " (run it elevated)" : "");
+    context->whyNoAccount =
+        failure + (failure.find("error 5") != std::string::npos ? " (run it elevated)" : "");
   }
   SidBytes sid;
   DWORD error = 0;
@@ -441,8 +460,9 @@ void SetUp(Context* context) {
     DWORD size = 257;
     if (GetUserNameW(user, &size)) {
       context->account = user;
-      printf("# Wine's lookup does not know the accounts NetUserAdd makes: the rows use the current user %s\n",
-             Ascii(user).c_str());
+      printf(
+          "# Wine's lookup does not know the accounts NetUserAdd makes: the rows use the current user %s\n",
+          Ascii(user).c_str());
     }
   }
   if (!context->account.empty() && !LookupSid(context->account, &sid, &error)) {
@@ -466,8 +486,8 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   typedef const char*(CDECL * WineVersion)();
-  WineVersion wineVersion =
-      reinterpret_cast<WineVersion>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+  WineVersion wineVersion = reinterpret_cast<WineVersion>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
   context.wine = wineVersion != nullptr;
   if (context.wine) context.whyPolicyHidden = "Wine's LSA records no rights";
   printf("# program under test: %s\n# platform: %s%s\n", Ascii(context.tool).c_str(),
@@ -483,6 +503,7 @@ int wmain(int argc, wchar_t** argv) {
     GrantRows(&context);
     NoAdministratorRow(&context);
   }
-  printf("# %d passed, %d failed, %d skipped\n", context.tally.passed, context.tally.failed, context.tally.skipped);
+  printf("# %d passed, %d failed, %d skipped\n", context.tally.passed, context.tally.failed,
+         context.tally.skipped);
   return context.tally.failed == 0 ? 0 : 1;
 }

@@ -68,7 +68,8 @@ bool ReadRights(const SidBytes& sid, std::vector<std::wstring>* rights, std::str
     *failure = DescribeStatus("LsaEnumerateAccountRights", status);
     return false;
   }
-  for (ULONG i = 0; i < count; ++i) rights->push_back(std::wstring(list[i].Buffer, list[i].Length / sizeof(WCHAR)));
+  for (ULONG i = 0; i < count; ++i)
+    rights->push_back(std::wstring(list[i].Buffer, list[i].Length / sizeof(WCHAR)));
   LsaFreeMemory(list);
   return true;
 }

@@ -35,7 +35,8 @@ bool ReadBack(const std::wstring& path, std::string* bytes) {
   char buffer[4096];
   DWORD got = 0;
   bool ok = true;
-  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) bytes->append(buffer, got);
+  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
+    bytes->append(buffer, got);
   CloseHandle(file);
   return ok;
 }
@@ -51,8 +52,8 @@ bool RunTool(const std::wstring& application, const std::wstring& commandLine, c
 
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
-  HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                             nullptr);
+  HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
   std::wstring errPath;
   auto closeAll = MakeScopeGuard([&] {
     for (HANDLE handle : {outRead, outWrite, errRead, errWrite}) {
@@ -102,10 +103,10 @@ bool RunTool(const std::wstring& application, const std::wstring& commandLine, c
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(0);
   BOOL started = options.token != nullptr
-                     ? CreateProcessAsUserW(options.token, application.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                            0, nullptr, nullptr, &startup, &process)
-                     : CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                      &startup, &process);
+                     ? CreateProcessAsUserW(options.token, application.c_str(), line.data(), nullptr, nullptr,
+                                            TRUE, 0, nullptr, nullptr, &startup, &process)
+                     : CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
   if (!started) {
     run->failure = Describe(options.token != nullptr ? "CreateProcessAsUser" : "CreateProcess");
     return false;

@@ -19,7 +19,8 @@ namespace {
 
 const std::string kExe = GRANTRIGHT_HOST_EXE;
 const std::string kUsage = "Usage: " + kExe + " -u <user> +r SeServiceLogonRight\n";
-const std::string kUnmapped = "GetAccountSid error!\nNo mapping between account names and security IDs was done.\n";
+const std::string kUnmapped =
+    "GetAccountSid error!\nNo mapping between account names and security IDs was done.\n";
 const std::string kNoSuchRight = "AddUserRightToAccount error!\nA specified privilege does not exist.\n";
 const std::string kDenied = "OpenPolicy error!\nAccess is denied.\n";
 const std::string kOpenOutOfMemory =
@@ -92,7 +93,11 @@ struct RunCase {
 TEST_F(HostE2eTest, CommandLinesEndAsTheyShould) {
   const RunCase cases[] = {
       {"granted", {"-u", "root"}, 0, "", "S-1-22-1-0 SeServiceLogonRight\n"},
-      {"last account wins", {"-u", "no-such-account", "-u", "root"}, 0, "", "S-1-22-1-0 SeServiceLogonRight\n"},
+      {"last account wins",
+       {"-u", "no-such-account", "-u", "root"},
+       0,
+       "",
+       "S-1-22-1-0 SeServiceLogonRight\n"},
       {"right first", {"+r", "SeBatchLogonRight", "-u", "root"}, 0, "", "S-1-22-1-0 SeBatchLogonRight\n"},
       {"privilege", {"-u", "root", "+r", "SeTcbPrivilege"}, 0, "", "S-1-22-1-0 SeTcbPrivilege\n"},
       {"default account", {}, 13, kUnmapped, ""},
@@ -102,7 +107,11 @@ TEST_F(HostE2eTest, CommandLinesEndAsTheyShould) {
       {"unknown right", {"-u", "root", "+r", "SeNoSuchRight"}, 13, kNoSuchRight, ""},
       {"right in other case", {"-u", "root", "+r", "seservicelogonright"}, 13, kNoSuchRight, ""},
       {"empty right", {"-u", "root", "+r", ""}, 13, kNoSuchRight, ""},
-      {"right cut at 255", {"-u", "root", "+r", "SeServiceLogonRight" + std::string(300, 'x')}, 13, kNoSuchRight, ""},
+      {"right cut at 255",
+       {"-u", "root", "+r", "SeServiceLogonRight" + std::string(300, 'x')},
+       13,
+       kNoSuchRight,
+       ""},
       {"lone option", {"-u"}, 1, kUsage, ""},
       {"option without value", {"-u", "root", "+r"}, 1, kUsage, ""},
       {"capital U", {"-U", "root"}, 1, kUsage, ""},
@@ -192,8 +201,9 @@ TEST_F(HostE2eTest, NamesThatAreNotUtf8ResolveExactlyOrNotAtAll) {
 // still found, and a name that is not there is still "no mapping".
 TEST_F(HostE2eTest, AccountAfterAHugeEntryIsFound) {
   if (!CanAddAccounts()) GTEST_SKIP() << "needs root and mount namespaces to add accounts";
-  const std::string accounts = "huge:x:4243:4243:" + std::string(2 << 20, 'g') +
-                               ":/nonexistent:/usr/sbin/nologin\nquendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n";
+  const std::string accounts =
+      "huge:x:4243:4243:" + std::string(2 << 20, 'g') +
+      ":/nonexistent:/usr/sbin/nologin\nquendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n";
   const RunCase cases[] = {
       {"after the huge entry", {"-u", "quendrix"}, 0, "", "S-1-22-1-4242 SeServiceLogonRight\n"},
       {"the huge entry", {"-u", "huge"}, 0, "", "S-1-22-1-4243 SeServiceLogonRight\n"},
@@ -306,8 +316,8 @@ TEST_F(HostE2eTest, StoreThatDoesNotParseIsReportedAndKept) {
 TEST_F(HostE2eTest, ConcurrentGrantsLoseNothing) {
   const std::vector<std::pair<std::string, std::string>> accounts = {
       {"root", "S-1-22-1-0"}, {"daemon", "S-1-22-1-1"}, {"bin", "S-1-22-1-2"}, {"sys", "S-1-22-1-3"}};
-  const std::vector<std::string> rights = {"SeServiceLogonRight", "SeBatchLogonRight", "SeTcbPrivilege",
-                                           "SeBackupPrivilege", "SeRestorePrivilege", "SeDebugPrivilege"};
+  const std::vector<std::string> rights = {"SeServiceLogonRight", "SeBatchLogonRight",  "SeTcbPrivilege",
+                                           "SeBackupPrivilege",   "SeRestorePrivilege", "SeDebugPrivilege"};
   std::vector<std::pair<std::string, std::string>> grants;  // account, right
   for (int i = 0; i < 32; ++i) {
     grants.push_back({accounts[i % accounts.size()].first, rights[(i / accounts.size()) % rights.size()]});

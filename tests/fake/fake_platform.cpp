@@ -51,7 +51,8 @@ void* HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
 }
 
 void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, SIZE_T bytes) {
-  if (Call("HeapReAlloc") || heap != &g_heap || flags != 0 || g_fake.liveBlocks.count(block) == 0) return nullptr;
+  if (Call("HeapReAlloc") || heap != &g_heap || flags != 0 || g_fake.liveBlocks.count(block) == 0)
+    return nullptr;
   // Always move, so that a caller still holding the old address is caught.
   void* moved = std::malloc(bytes == 0 ? 1 : bytes);
   std::memcpy(moved, block, std::min(bytes, g_fake.liveBlocks[block]));
@@ -74,8 +75,8 @@ BOOL HeapFree(HANDLE heap, DWORD flags, void* block) {
   return TRUE;
 }
 
-DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
-                     char* buffer, DWORD minimumSize, va_list* arguments) {
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId, char* buffer,
+                     DWORD minimumSize, va_list* arguments) {
   g_fake.calls.push_back("FormatMessageA");
   g_fake.formattedCodes.push_back(messageId);
   auto found = g_fake.messages.find(messageId);
@@ -148,8 +149,8 @@ NTSTATUS LsaClose(LSA_HANDLE policy) {
   return failing ? static_cast<NTSTATUS>(g_fake.failure.value) : 0;
 }
 
-BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID sid,
-                        DWORD* sidBytes, WCHAR* domainName, DWORD* domainChars, SID_NAME_USE* use) {
+BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID sid, DWORD* sidBytes,
+                        WCHAR* domainName, DWORD* domainChars, SID_NAME_USE* use) {
   bool failing = Call("LookupAccountNameW");
   ++g_fake.lookups;
   g_fake.lookupSidBytes.push_back(*sidBytes);

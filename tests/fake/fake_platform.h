@@ -30,7 +30,7 @@ struct FakePlatform {
     int occurrence = 0;
     uint32_t value = 0;
   } failure;
-  std::map<DWORD, std::string> messages;    // texts in the user's language
+  std::map<DWORD, std::string> messages;  // texts in the user's language
   LANGID userLanguage = 0x0409;
 
   // What the logic did.
@@ -40,7 +40,7 @@ struct FakePlatform {
   int liveTexts = 0;
   int openPolicies = 0;
   int lookups = 0;
-  std::vector<DWORD> lookupSidBytes;     // sizes passed to each lookup
+  std::vector<DWORD> lookupSidBytes;  // sizes passed to each lookup
   std::vector<DWORD> lookupDomainChars;
   std::vector<DWORD> formattedCodes;
   std::vector<unsigned char> addedSid;

@@ -27,7 +27,9 @@ void Check(bool condition, const char* what) {
 // The length of the well-formed UTF-8 sequence at `at`, or 0, from the table
 // of well-formed byte sequences in the Unicode standard.
 size_t WellFormedLength(const std::string& text, size_t at, char32_t* codePoint) {
-  auto byte = [&](size_t i) -> unsigned { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0x100; };
+  auto byte = [&](size_t i) -> unsigned {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0x100;
+  };
   auto in = [](unsigned value, unsigned low, unsigned high) { return value >= low && value <= high; };
   unsigned b0 = byte(0), b1 = byte(1), b2 = byte(2), b3 = byte(3);
   size_t length = 0;

@@ -343,8 +343,9 @@ TEST_F(PolicyTest, OpenIsRefusedWithoutWriteAccess) {
   EXPECT_FALSE(Exists(store_));
 }
 
-const StoreWritePoint kWritePoints[] = {StoreWritePoint::kTemporaryWritten, StoreWritePoint::kTemporaryFlushed,
-                                        StoreWritePoint::kBeforeRename, StoreWritePoint::kAfterRename};
+const StoreWritePoint kWritePoints[] = {StoreWritePoint::kTemporaryWritten,
+                                        StoreWritePoint::kTemporaryFlushed, StoreWritePoint::kBeforeRename,
+                                        StoreWritePoint::kAfterRename};
 
 StoreWritePoint g_failAt;
 

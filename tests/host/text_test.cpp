@@ -58,9 +58,10 @@ TEST(HostText, EveryByteStringRoundTrips) {
 TEST(HostText, NamesThatNoBytesDecodeToHaveNoBytes) {
   const std::u16string names[] = {
       u"\xDCC3\xDCA9",  // escapes that spell U+00E9, a name of its own
-      u"a\xDC41",        // below the escapes: no byte is escaped as this
-      u"a\xD800",        // lone high surrogate
-      u"a\xDC00" u"b",       // lone low surrogate outside the escapes
+      u"a\xDC41",       // below the escapes: no byte is escaped as this
+      u"a\xD800",       // lone high surrogate
+      u"a\xDC00"
+      u"b",  // lone low surrogate outside the escapes
   };
   for (const std::u16string& name : names) {
     std::string bytes;
@@ -70,9 +71,18 @@ TEST(HostText, NamesThatNoBytesDecodeToHaveNoBytes) {
 
 TEST(StatusCodes, ConvertAsWindowsDoes) {
   const std::pair<uint32_t, ULONG> cases[] = {
-      {0, 0},           {0xC0000022, 5},    {0xC0000060, 1313}, {0xC0000017, 8},
-      {0xC000000D, 87}, {0xC0000073, 1332}, {0xC00000E4, 1358}, {0xC0000001, 317},
-      {0xC000007F, 112}, {0xC0000008, 6},   {0xC0000055, 33},   {0xC0000904, 223},
+      {0, 0},
+      {0xC0000022, 5},
+      {0xC0000060, 1313},
+      {0xC0000017, 8},
+      {0xC000000D, 87},
+      {0xC0000073, 1332},
+      {0xC00000E4, 1358},
+      {0xC0000001, 317},
+      {0xC000007F, 112},
+      {0xC0000008, 6},
+      {0xC0000055, 33},
+      {0xC0000904, 223},
   };
   for (const auto& row : cases) {
     EXPECT_EQ(row.second, LsaNtStatusToWinError(static_cast<NTSTATUS>(row.first))) << std::hex << row.first;
@@ -83,8 +93,8 @@ TEST(MessageTable, EnglishTextsEndInALineFeed) {
   const DWORD withText[] = {0, 5, 6, 8, 33, 87, 112, 223, 1313, 1332, 1358, 1359};
   for (DWORD code : withText) {
     char* text = nullptr;
-    DWORD length = FormatMessageA(0x1100, nullptr, code, GetUserDefaultLangID(), reinterpret_cast<char*>(&text), 0,
-                                  nullptr);
+    DWORD length = FormatMessageA(0x1100, nullptr, code, GetUserDefaultLangID(),
+                                  reinterpret_cast<char*>(&text), 0, nullptr);
     ASSERT_GT(length, 1u) << code;
     EXPECT_EQ(std::strlen(text), length) << code;
     EXPECT_EQ('\n', text[length - 1]) << code;
@@ -99,7 +109,8 @@ TEST(MessageTable, EnglishTextsEndInALineFeed) {
   };
   for (const auto& row : exact) {
     char* text = nullptr;
-    ASSERT_NE(0u, FormatMessageA(0x1100, nullptr, row.first, 0x0409, reinterpret_cast<char*>(&text), 0, nullptr))
+    ASSERT_NE(0u,
+              FormatMessageA(0x1100, nullptr, row.first, 0x0409, reinterpret_cast<char*>(&text), 0, nullptr))
         << row.first;
     EXPECT_EQ(row.second, text) << row.first;
     LocalFree(text);

@@ -25,36 +25,96 @@ Expected g_expected;
 // for the 64-bit build, on Windows XP x64). A new import is a decision: add it
 // here only after checking that XP has it.
 const std::set<std::string> kAllowedImports = {
-    "ADVAPI32.dll:LookupAccountNameW", "ADVAPI32.dll:LsaAddAccountRights", "ADVAPI32.dll:LsaClose",
-    "ADVAPI32.dll:LsaNtStatusToWinError", "ADVAPI32.dll:LsaOpenPolicy",
-    "KERNEL32.dll:DeleteCriticalSection", "KERNEL32.dll:EnterCriticalSection", "KERNEL32.dll:FormatMessageA",
-    "KERNEL32.dll:FreeLibrary", "KERNEL32.dll:GetLastError", "KERNEL32.dll:GetModuleHandleA",
-    "KERNEL32.dll:GetProcAddress", "KERNEL32.dll:GetProcessHeap", "KERNEL32.dll:GetStartupInfoW",
-    "KERNEL32.dll:GetStdHandle", "KERNEL32.dll:GetUserDefaultLangID", "KERNEL32.dll:HeapAlloc",
-    "KERNEL32.dll:HeapFree", "KERNEL32.dll:HeapReAlloc", "KERNEL32.dll:InitializeCriticalSection",
-    "KERNEL32.dll:LeaveCriticalSection", "KERNEL32.dll:LoadLibraryA", "KERNEL32.dll:LocalFree",
-    "KERNEL32.dll:SetLastError", "KERNEL32.dll:SetUnhandledExceptionFilter", "KERNEL32.dll:Sleep",
-    "KERNEL32.dll:TlsGetValue", "KERNEL32.dll:VirtualProtect", "KERNEL32.dll:VirtualQuery",
-    "KERNEL32.dll:WideCharToMultiByte", "KERNEL32.dll:WriteFile", "KERNEL32.dll:__C_specific_handler",
-    "msvcrt.dll:__wgetmainargs", "msvcrt.dll:__winitenv", "msvcrt.dll:__iob_func", "msvcrt.dll:__p__wcmdln",
-    "msvcrt.dll:__p__commode", "msvcrt.dll:__p__fmode", "msvcrt.dll:__set_app_type",
-    "msvcrt.dll:__setusermatherr", "msvcrt.dll:_wcmdln", "msvcrt.dll:_amsg_exit", "msvcrt.dll:_cexit",
-    "msvcrt.dll:_commode", "msvcrt.dll:_fmode", "msvcrt.dll:_initterm", "msvcrt.dll:_iob",
-    "msvcrt.dll:_onexit", "msvcrt.dll:abort", "msvcrt.dll:calloc", "msvcrt.dll:exit", "msvcrt.dll:fflush",
-    "msvcrt.dll:fprintf", "msvcrt.dll:free", "msvcrt.dll:fwrite", "msvcrt.dll:malloc", "msvcrt.dll:memcpy",
-    "msvcrt.dll:signal", "msvcrt.dll:strlen", "msvcrt.dll:strncmp",
+    "ADVAPI32.dll:LookupAccountNameW",
+    "ADVAPI32.dll:LsaAddAccountRights",
+    "ADVAPI32.dll:LsaClose",
+    "ADVAPI32.dll:LsaNtStatusToWinError",
+    "ADVAPI32.dll:LsaOpenPolicy",
+    "KERNEL32.dll:DeleteCriticalSection",
+    "KERNEL32.dll:EnterCriticalSection",
+    "KERNEL32.dll:FormatMessageA",
+    "KERNEL32.dll:FreeLibrary",
+    "KERNEL32.dll:GetLastError",
+    "KERNEL32.dll:GetModuleHandleA",
+    "KERNEL32.dll:GetProcAddress",
+    "KERNEL32.dll:GetProcessHeap",
+    "KERNEL32.dll:GetStartupInfoW",
+    "KERNEL32.dll:GetStdHandle",
+    "KERNEL32.dll:GetUserDefaultLangID",
+    "KERNEL32.dll:HeapAlloc",
+    "KERNEL32.dll:HeapFree",
+    "KERNEL32.dll:HeapReAlloc",
+    "KERNEL32.dll:InitializeCriticalSection",
+    "KERNEL32.dll:LeaveCriticalSection",
+    "KERNEL32.dll:LoadLibraryA",
+    "KERNEL32.dll:LocalFree",
+    "KERNEL32.dll:SetLastError",
+    "KERNEL32.dll:SetUnhandledExceptionFilter",
+    "KERNEL32.dll:Sleep",
+    "KERNEL32.dll:TlsGetValue",
+    "KERNEL32.dll:VirtualProtect",
+    "KERNEL32.dll:VirtualQuery",
+    "KERNEL32.dll:WideCharToMultiByte",
+    "KERNEL32.dll:WriteFile",
+    "KERNEL32.dll:__C_specific_handler",
+    "msvcrt.dll:__wgetmainargs",
+    "msvcrt.dll:__winitenv",
+    "msvcrt.dll:__iob_func",
+    "msvcrt.dll:__p__wcmdln",
+    "msvcrt.dll:__p__commode",
+    "msvcrt.dll:__p__fmode",
+    "msvcrt.dll:__set_app_type",
+    "msvcrt.dll:__setusermatherr",
+    "msvcrt.dll:_wcmdln",
+    "msvcrt.dll:_amsg_exit",
+    "msvcrt.dll:_cexit",
+    "msvcrt.dll:_commode",
+    "msvcrt.dll:_fmode",
+    "msvcrt.dll:_initterm",
+    "msvcrt.dll:_iob",
+    "msvcrt.dll:_onexit",
+    "msvcrt.dll:abort",
+    "msvcrt.dll:calloc",
+    "msvcrt.dll:exit",
+    "msvcrt.dll:fflush",
+    "msvcrt.dll:fprintf",
+    "msvcrt.dll:free",
+    "msvcrt.dll:fwrite",
+    "msvcrt.dll:malloc",
+    "msvcrt.dll:memcpy",
+    "msvcrt.dll:signal",
+    "msvcrt.dll:strlen",
+    "msvcrt.dll:strncmp",
     "msvcrt.dll:vfprintf",
 };
 
 // Functions a toolchain is known to pull in that Windows XP lacks: named in
 // the failure, since each is a known way to break XP without Wine noticing.
 const std::set<std::string> kPostXpFunctions = {
-    "GetTickCount64", "InitializeCriticalSectionEx", "InitOnceExecuteOnce", "InitializeSRWLock",
-    "AcquireSRWLockExclusive", "ReleaseSRWLockExclusive", "InitializeConditionVariable",
-    "SleepConditionVariableCS", "WakeAllConditionVariable", "FlsAlloc", "FlsFree", "FlsGetValue",
-    "FlsSetValue", "CreateEventExW", "GetFileInformationByHandleEx", "SetFileInformationByHandle",
-    "GetCurrentProcessorNumber", "GetSystemTimePreciseAsFileTime", "CompareStringEx", "LCMapStringEx",
-    "GetLocaleInfoEx", "GetFinalPathNameByHandleW", "CreateSymbolicLinkW", "RaiseFailFastException",
+    "GetTickCount64",
+    "InitializeCriticalSectionEx",
+    "InitOnceExecuteOnce",
+    "InitializeSRWLock",
+    "AcquireSRWLockExclusive",
+    "ReleaseSRWLockExclusive",
+    "InitializeConditionVariable",
+    "SleepConditionVariableCS",
+    "WakeAllConditionVariable",
+    "FlsAlloc",
+    "FlsFree",
+    "FlsGetValue",
+    "FlsSetValue",
+    "CreateEventExW",
+    "GetFileInformationByHandleEx",
+    "SetFileInformationByHandle",
+    "GetCurrentProcessorNumber",
+    "GetSystemTimePreciseAsFileTime",
+    "CompareStringEx",
+    "LCMapStringEx",
+    "GetLocaleInfoEx",
+    "GetFinalPathNameByHandleW",
+    "CreateSymbolicLinkW",
+    "RaiseFailFastException",
 };
 
 std::string Upper(std::string text) {
@@ -76,7 +136,8 @@ std::string VersionString(const std::string& resource, const std::string& key) {
   at += 2 * key.size();
   while (at + 1 < resource.size() && resource[at] == 0 && resource[at + 1] == 0) at += 2;
   std::string value;
-  for (; at + 1 < resource.size() && (resource[at] != 0 || resource[at + 1] != 0); at += 2) value += resource[at];
+  for (; at + 1 < resource.size() && (resource[at] != 0 || resource[at + 1] != 0); at += 2)
+    value += resource[at];
   return value;
 }
 
@@ -91,7 +152,8 @@ class PeTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(g_expected.exe.empty()) << "run with --exe= --name= --machine= --version= --manifest=";
     std::string error;
-    ASSERT_TRUE(ReadPeImage(ReadWholeFile(g_expected.exe), &image_, &error)) << g_expected.exe << ": " << error;
+    ASSERT_TRUE(ReadPeImage(ReadWholeFile(g_expected.exe), &image_, &error))
+        << g_expected.exe << ": " << error;
   }
   bool Is64() const { return g_expected.machine == "x64"; }
   PeImage image_;
@@ -123,7 +185,8 @@ TEST_F(PeTest, ImportsOnlyWhatWindowsXpHas) {
     EXPECT_EQ(0u, kPostXpFunctions.count(import.function))
         << import.function << " (from " << import.dll << ") does not exist on Windows XP";
     EXPECT_EQ(1u, kAllowedImports.count(import.dll + ":" + import.function))
-        << "new import " << import.dll << ":" << import.function << "; check that Windows XP has it, then list it";
+        << "new import " << import.dll << ":" << import.function
+        << "; check that Windows XP has it, then list it";
   }
 }
 
@@ -135,7 +198,8 @@ TEST_F(PeTest, CarriesItsManifest) {
   ASSERT_NE(image_.resources.end(), found) << "no manifest of id 1 in US English";
   const std::string& xml = found->second;
   EXPECT_EQ(ReadWholeFile(g_expected.manifest), xml);
-  EXPECT_NE(std::string::npos, xml.find("<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">"));
+  EXPECT_NE(std::string::npos,
+            xml.find("<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">"));
   EXPECT_NE(std::string::npos, xml.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"));
   EXPECT_EQ(1u, Count(xml, "urn:schemas-microsoft-com:asm.v3")) << "the trustInfo namespace, declared once";
   EXPECT_LT(xml.find("<trustInfo"), xml.find("<security>"));

@@ -15,7 +15,7 @@ struct ProcessResult {
   int exitStatus = -1;  // -1 when the child did not exit normally
   int signal = 0;       // the signal that ended it, if one did
   std::string out;
-  std::string err;      // empty when standard error went to a file
+  std::string err;  // empty when standard error went to a file
 };
 
 // False when the child could not be started at all.

@@ -65,17 +65,34 @@ struct GrantCase {
 
 TEST_F(GrantTest, EachStepsFailureIsReportedOnceAndEverythingReleased) {
   const GrantCase cases[] = {
-      {"granted", {}, u"alice", 0, "",
+      {"granted",
+       {},
+       u"alice",
+       0,
+       "",
        {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "LsaAddAccountRights", "LsaClose", "HeapFree"}},
-      {"open refused", {"LsaOpenPolicy", 1, 0xC0000022}, u"alice", 13,
-       "OpenPolicy error!\nAccess is denied.\r\n", {"LsaOpenPolicy"}},
-      {"account unmapped", {}, u"bob", 13,
+      {"open refused",
+       {"LsaOpenPolicy", 1, 0xC0000022},
+       u"alice",
+       13,
+       "OpenPolicy error!\nAccess is denied.\r\n",
+       {"LsaOpenPolicy"}},
+      {"account unmapped",
+       {},
+       u"bob",
+       13,
        "GetAccountSid error!\nNo mapping between account names and security IDs was done.\r\n",
        {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "HeapFree", "LsaClose"}},
-      {"empty account", {}, u"", 13,
+      {"empty account",
+       {},
+       u"",
+       13,
        "GetAccountSid error!\nNo mapping between account names and security IDs was done.\r\n",
        {"LsaOpenPolicy", "LsaClose"}},
-      {"add refused", {"LsaAddAccountRights", 1, 0xC0000060}, u"alice", 13,
+      {"add refused",
+       {"LsaAddAccountRights", 1, 0xC0000060},
+       u"alice",
+       13,
        "AddUserRightToAccount error!\nA specified privilege does not exist.\r\n",
        {"LsaOpenPolicy", "LookupAccountNameW", "HeapFree", "LsaAddAccountRights", "LsaClose", "HeapFree"}},
   };
@@ -177,7 +194,8 @@ TEST_F(GrantTest, EachPlatformCallFailingInTurnEndsInOneReport) {
       Fake().accounts[0].domain = std::u16string(40, u'D');
       Fake().failure = {row.call, occurrence, row.value};
       SetLastError(kEarlierError);
-      const std::string name = call + " #" + std::to_string(occurrence) + " failing with " + std::to_string(row.value);
+      const std::string name =
+          call + " #" + std::to_string(occurrence) + " failing with " + std::to_string(row.value);
       ++injected;
 
       const int status = Grant(u"alice", u"SeServiceLogonRight", &err);

@@ -39,11 +39,13 @@ int main(int argc, char** argv) {
   BOOL started;
   if (utf16) {
     static wchar_t applicationW[MAX_PATH];
-    if (application != nullptr && MultiByteToWideChar(CP_ACP, 0, application, -1, applicationW, MAX_PATH) == 0) {
+    if (application != nullptr &&
+        MultiByteToWideChar(CP_ACP, 0, application, -1, applicationW, MAX_PATH) == 0) {
       return 251;
     }
-    started = CreateProcessW(application != nullptr ? applicationW : nullptr, reinterpret_cast<wchar_t*>(commandLine),
-                             nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    started = CreateProcessW(application != nullptr ? applicationW : nullptr,
+                             reinterpret_cast<wchar_t*>(commandLine), nullptr, nullptr, TRUE, 0, nullptr,
+                             nullptr, &startup, &process);
   } else {
     STARTUPINFOA startupA = {};
     std::memcpy(&startupA, &startup, sizeof startupA);

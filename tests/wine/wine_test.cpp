@@ -20,8 +20,8 @@ std::string g_launcher;
 ProcessOptions WineOptions() {
   // The locale fixes the ANSI code page (1252), and with it the best-fit mapping.
   ProcessOptions options;
-  options.setEnvironment = {"WINEPREFIX=" GRANTRIGHT_WINE_PREFIX, "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=",
-                            "LC_ALL=C.UTF-8"};
+  options.setEnvironment = {"WINEPREFIX=" GRANTRIGHT_WINE_PREFIX, "WINEDEBUG=-all",
+                            "WINEDLLOVERRIDES=mscoree,mshtml=", "LC_ALL=C.UTF-8"};
   return options;
 }
 
@@ -62,7 +62,10 @@ std::vector<std::u16string> LookedUpNames(const std::string& trace) {
       }
       const char escaped = trace[at + 1];
       if (escaped == 'n' || escaped == 'r' || escaped == 't' || escaped == '\\' || escaped == '"') {
-        name += escaped == 'n' ? u'\n' : escaped == 'r' ? u'\r' : escaped == 't' ? u'\t' : static_cast<char16_t>(escaped);
+        name += escaped == 'n'   ? u'\n'
+                : escaped == 'r' ? u'\r'
+                : escaped == 't' ? u'\t'
+                                 : static_cast<char16_t>(escaped);
         at += 2;
       } else {
         name += static_cast<char16_t>(std::stoul(trace.substr(at + 1, 4), nullptr, 16));
@@ -103,7 +106,7 @@ struct WideCase {
   const char* name;
   std::u16string commandLine;
   int exitStatus;
-  std::string err;                     // exact, or the step name of a report
+  std::string err;                      // exact, or the step name of a report
   std::vector<std::u16string> lookups;  // what the account lookup received
 };
 
@@ -117,7 +120,8 @@ struct LineCase {
 class WineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(g_exe.empty() || g_launcher.empty()) << "run with --exe=<program> --launcher=<raw_launch.exe>";
+    ASSERT_FALSE(g_exe.empty() || g_launcher.empty())
+        << "run with --exe=<program> --launcher=<raw_launch.exe>";
     exe_ = g_exe;
     launcher_ = g_launcher;
     folder_ = MakeTemporaryFolder();
@@ -141,7 +145,8 @@ class WineTest : public ::testing::Test {
     ProcessOptions options = WineOptions();
     options.setEnvironment[1] = "WINEDEBUG=-all,trace+advapi";
     ProcessResult result;
-    EXPECT_TRUE(RunProcess({"wine", launcher_, "--utf16", WindowsPath(file), WindowsPath(exe_)}, options, &result));
+    EXPECT_TRUE(
+        RunProcess({"wine", launcher_, "--utf16", WindowsPath(file), WindowsPath(exe_)}, options, &result));
     return result;
   }
 
@@ -151,8 +156,8 @@ class WineTest : public ::testing::Test {
     std::string file = folder_ + "/argv0-line";
     WriteWholeFile(file, Utf16Bytes(name + u" --argv0") + std::string(2, '\0'));
     ProcessResult result;
-    EXPECT_TRUE(RunProcess({"wine", launcher_, "--utf16", WindowsPath(file), WindowsPath(launcher_)}, WineOptions(),
-                           &result));
+    EXPECT_TRUE(RunProcess({"wine", launcher_, "--utf16", WindowsPath(file), WindowsPath(launcher_)},
+                           WineOptions(), &result));
     EXPECT_EQ(0, result.exitStatus) << result.err;
     return result.out;
   }
@@ -228,8 +233,10 @@ TEST_F(WineTest, HostileCommandLines) {
   const std::string longRight(32000, 'x');
   const LineCase cases[] = {
       {"quoted space keeps one argument", "grantright -u Administrators +r \"Se Tcb\"", 0, ""},
-      {"even backslashes before a quote halve and it quotes", "grantright -u Administrators +r a\\\\\"b c\"", 0, ""},
-      {"odd backslashes make the quote literal", "grantright -u Administrators +r a\\\"b c", 1, kUsageAsTyped},
+      {"even backslashes before a quote halve and it quotes", "grantright -u Administrators +r a\\\\\"b c\"",
+       0, ""},
+      {"odd backslashes make the quote literal", "grantright -u Administrators +r a\\\"b c", 1,
+       kUsageAsTyped},
       {"doubled quote inside quotes", "grantright -u Administrators +r \"a\"\"b c\"", 0, ""},
       {"doubled quote ends no argument", "grantright -u \"Admin\"\"istrators\"", 13, "GetAccountSid"},
       {"empty quoted argument", "grantright -u Administrators \"\"", 1, kUsageAsTyped},
@@ -255,25 +262,55 @@ TEST_F(WineTest, NamesReachTheLookupAsTyped) {
   const std::u16string pair = u"\U0001F600";
   const WideCase cases[] = {
       {"plain name", u"grantright -u Administrators", 0, "", {u"Administrators"}},
-      {"full-width Everyone", u"grantright -u \uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45 +r SeTcbPrivilege", 13,
-       "GetAccountSid", {u"\uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45"}},
-      {"full-width SYSTEM", u"grantright -u \uFF33\uFF39\uFF33\uFF34\uFF25\uFF2D", 13, "GetAccountSid",
+      {"full-width Everyone",
+       u"grantright -u \uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45 +r SeTcbPrivilege",
+       13,
+       "GetAccountSid",
+       {u"\uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45"}},
+      {"full-width SYSTEM",
+       u"grantright -u \uFF33\uFF39\uFF33\uFF34\uFF25\uFF2D",
+       13,
+       "GetAccountSid",
        {u"\uFF33\uFF39\uFF33\uFF34\uFF25\uFF2D"}},
-      {"full-width Administrators", u"grantright -u \uFF21\uFF44\uFF4D\uFF49\uFF4E\uFF49\uFF53\uFF54\uFF52\uFF41\uFF54\uFF4F\uFF52\uFF53",
-       13, "GetAccountSid", {u"\uFF21\uFF44\uFF4D\uFF49\uFF4E\uFF49\uFF53\uFF54\uFF52\uFF41\uFF54\uFF4F\uFF52\uFF53"}},
-      {"full-width domain separator", u"grantright -u \uFF22\uFF35\uFF29\uFF2C\uFF34\uFF29\uFF2E\uFF3CAdministrators", 13,
-       "GetAccountSid", {u"\uFF22\uFF35\uFF29\uFF2C\uFF34\uFF29\uFF2E\uFF3CAdministrators"}},
+      {"full-width Administrators",
+       u"grantright -u \uFF21\uFF44\uFF4D\uFF49\uFF4E\uFF49\uFF53\uFF54\uFF52\uFF41\uFF54\uFF4F\uFF52\uFF53",
+       13,
+       "GetAccountSid",
+       {u"\uFF21\uFF44\uFF4D\uFF49\uFF4E\uFF49\uFF53\uFF54\uFF52\uFF41\uFF54\uFF4F\uFF52\uFF53"}},
+      {"full-width domain separator",
+       u"grantright -u \uFF22\uFF35\uFF29\uFF2C\uFF34\uFF29\uFF2E\uFF3CAdministrators",
+       13,
+       "GetAccountSid",
+       {u"\uFF22\uFF35\uFF29\uFF2C\uFF34\uFF29\uFF2E\uFF3CAdministrators"}},
       {"A with breve", u"grantright -u \u0102dministrators", 13, "GetAccountSid", {u"\u0102dministrators"}},
       {"A with caron", u"grantright -u \u01CDdministrators", 13, "GetAccountSid", {u"\u01CDdministrators"}},
-      {"full-width quotes stay in one value", u"grantright -u \"nosuch\uFF02 -u \uFF02Administrators\"", 13,
-       "GetAccountSid", {u"nosuch\uFF02 -u \uFF02Administrators"}},
-      {"full-width quote is no quote", u"grantright -u \uFF02Administrators +r SeDebugPrivilege\uFF02", 13,
-       "GetAccountSid", {u"\uFF02Administrators"}},
-      {"outside the ANSI code page", u"grantright -u \u03A9\u03BC\u03AD\u03B3\u03B1\u0416", 13, "GetAccountSid",
+      {"full-width quotes stay in one value",
+       u"grantright -u \"nosuch\uFF02 -u \uFF02Administrators\"",
+       13,
+       "GetAccountSid",
+       {u"nosuch\uFF02 -u \uFF02Administrators"}},
+      {"full-width quote is no quote",
+       u"grantright -u \uFF02Administrators +r SeDebugPrivilege\uFF02",
+       13,
+       "GetAccountSid",
+       {u"\uFF02Administrators"}},
+      {"outside the ANSI code page",
+       u"grantright -u \u03A9\u03BC\u03AD\u03B3\u03B1\u0416",
+       13,
+       "GetAccountSid",
        {u"\u03A9\u03BC\u03AD\u03B3\u03B1\u0416"}},
       {"outside the BMP", u"grantright -u a" + pair + u"b", 13, "GetAccountSid", {u"a" + pair + u"b"}},
-      {"lone surrogate", u"grantright -u a\xD800" u"b", 13, "GetAccountSid", {u"a\xD800" u"b"}},
-      {"pair at the cut dropped whole", u"grantright -u " + std::u16string(254, u'n') + pair, 13, "GetAccountSid",
+      {"lone surrogate",
+       u"grantright -u a\xD800"
+       u"b",
+       13,
+       "GetAccountSid",
+       {u"a\xD800"
+        u"b"}},
+      {"pair at the cut dropped whole",
+       u"grantright -u " + std::u16string(254, u'n') + pair,
+       13,
+       "GetAccountSid",
        {std::u16string(254, u'n')}},
   };
   for (const WideCase& row : cases) ExpectOutcome(row);
@@ -282,8 +319,9 @@ TEST_F(WineTest, NamesReachTheLookupAsTyped) {
 // Argument zero as typed; where the ANSI code page has no such characters,
 // as the runtime's narrow vector shows it, never a crash.
 TEST_F(WineTest, UsageShowsTheProgramNameAsTheRuntimeDoes) {
-  const std::u16string names[] = {u"grantright", u"\"C:\\Program Files\\gr\u00E9ntright.exe\"", u"\uFF47rantright",
-                                  u"gr\u0430ntright", u"gr\U0001F600ntright", u"gr\xD800ntright"};
+  const std::u16string names[] = {u"grantright",          u"\"C:\\Program Files\\gr\u00E9ntright.exe\"",
+                                  u"\uFF47rantright",     u"gr\u0430ntright",
+                                  u"gr\U0001F600ntright", u"gr\xD800ntright"};
   for (const std::u16string& name : names) {
     const std::string shown = NarrowProgramName(name);
     ProcessResult result = RunWide(name + u" -x");

@@ -79,9 +79,8 @@ std::string WithoutHostPrefix(const std::string& name) {
 
 }  // namespace
 
-BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID sid,
-                        DWORD* sidBytes, WCHAR* domainName, DWORD* domainChars,
-                        SID_NAME_USE* use) {
+BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID sid, DWORD* sidBytes,
+                        WCHAR* domainName, DWORD* domainChars, SID_NAME_USE* use) {
   if ((systemName != nullptr && systemName[0] != 0) || accountName == nullptr || sidBytes == nullptr ||
       domainChars == nullptr || use == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -95,7 +94,8 @@ BOOL LookupAccountNameW(const WCHAR* systemName, const WCHAR* accountName, PSID 
   try {
     std::string name;
     DWORD error = ERROR_NONE_MAPPED;
-    if (!BytesOfName(accountName, units, &name) || !FindAccount(WithoutHostPrefix(name), found, &foundUse, &error)) {
+    if (!BytesOfName(accountName, units, &name) ||
+        !FindAccount(WithoutHostPrefix(name), found, &foundUse, &error)) {
       SetLastError(error);
       return FALSE;
     }

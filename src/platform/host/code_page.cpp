@@ -1,12 +1,14 @@
 // Wide to narrow text. The host's "ANSI code page" is the bytes its runtime
 // hands over: UTF-8, with escaped bytes turned back into themselves.
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 #include "platform/host/utf.h"
 
+// Windows' own signature, whose last parameter is not const.
 int WideCharToMultiByte(unsigned codePage, DWORD flags, const WCHAR* wide, int wideChars, char* narrow,
-                        int narrowBytes, const char* defaultChar, BOOL* usedDefaultChar) {
+                        int narrowBytes, const char* defaultChar,
+                        BOOL* usedDefaultChar) {  // NOLINT(readability-non-const-parameter)
   if (codePage != CP_ACP || flags != 0 || defaultChar != nullptr || usedDefaultChar != nullptr ||
       wide == nullptr || wideChars == 0 || narrowBytes < 0 || (narrowBytes > 0 && narrow == nullptr)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -40,6 +42,6 @@ int WideCharToMultiByte(unsigned codePage, DWORD flags, const WCHAR* wide, int w
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  std::memcpy(narrow, bytes.data(), bytes.size());
+  std::copy(bytes.begin(), bytes.end(), narrow);  // terminated only when the terminator was converted
   return needed;
 }

@@ -37,8 +37,8 @@ const Message kMessages[] = {
 
 LANGID GetUserDefaultLangID() { return kEnglishUs; }
 
-DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
-                     char* buffer, DWORD minimumSize, va_list* arguments) {
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId, char* buffer,
+                     DWORD minimumSize, va_list* arguments) {
   (void)arguments;
   // Only what the tool asks for: a system message in an allocated buffer.
   if (flags != (FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM) || source != nullptr ||

@@ -13,7 +13,7 @@
 int main(int argc, char** argv) {
   // On Windows a write to a pipe whose reader has gone fails and the program
   // goes on; here it would raise SIGPIPE and kill the process.
-  signal(SIGPIPE, SIG_IGN);
+  (void)signal(SIGPIPE, SIG_IGN);
   std::vector<std::u16string> arguments;
   std::vector<WCHAR*> vector;
   try {
