@@ -7,28 +7,28 @@ namespace {
 const WCHAR kDefaultAccount[] = WIDE_TEXT("quendrix");
 const WCHAR kDefaultRight[] = WIDE_TEXT("SeServiceLogonRight");
 
-bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // Option words match whole arguments, unit for unit.
 bool IsWord(const WCHAR* argument, const WCHAR* word) {
   while (*argument != 0 && *argument == *word) ++argument, ++word;
   return *argument == *word;
 }
 
-void SetName(NameBuffer* target, const WCHAR* value) {
+// A value is taken whole or not at all: cut short, it could be the name of
+// another account, one nobody typed.
+bool SetName(NameBuffer* target, const WCHAR* value) {
   int units = 0;
-  while (units < kNameMaxChars && value[units] != 0) ++units;
-  if (units == kNameMaxChars && IsHighSurrogate(value[units - 1]) && IsLowSurrogate(value[units])) --units;
+  while (units <= kNameMaxChars && value[units] != 0) ++units;
+  if (units > kNameMaxChars) return false;
   std::memcpy(target->units, value, units * sizeof(WCHAR));
   std::memset(target->units + units, 0, (kNameBufferUnits - units) * sizeof(WCHAR));
+  return true;
 }
 
 }  // namespace
 
 void SetDefaultNames(NameBuffer* account, NameBuffer* right) {
-  SetName(account, kDefaultAccount);
-  SetName(right, kDefaultRight);
+  (void)SetName(account, kDefaultAccount);
+  (void)SetName(right, kDefaultRight);
 }
 
 bool ReadCommandLine(int argc, const WCHAR* const* argv, NameBuffer* account, NameBuffer* right) {
@@ -44,7 +44,7 @@ bool ReadCommandLine(int argc, const WCHAR* const* argv, NameBuffer* account, Na
     }
     ++i;
     if (i >= argc) return false;
-    SetName(target, argv[i]);
+    if (!SetName(target, argv[i])) return false;
     ++i;
   }
   return true;

@@ -1,9 +1,9 @@
 // Fuzzes the host's reading of argument bytes as UTF-16 and the command-line
 // reader after it: the input is the argument vector after argument zero,
-// arguments separated by NUL bytes. For every input the two buffers must stay
-// terminated within 256 units, hold at most 255 units, hold no broken
-// surrogate pair, and agree with a plain reading of the same arguments
-// written here without the program's code.
+// arguments separated by NUL bytes. For every input the outcome and the two
+// buffers must agree with a plain reading of the same arguments written here
+// without the program's code, and the buffers must stay terminated within
+// 256 units and hold no broken surrogate pair.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,8 +53,7 @@ size_t WellFormedLength(const std::string& text, size_t at, char32_t* codePoint)
 }
 
 // The value as the buffer should hold it: UTF-16, U+DC80 + byte for each
-// byte that starts no well-formed sequence, cut at 255 units before a pair
-// that would not fit.
+// byte that starts no well-formed sequence.
 std::u16string Expected(const std::string& value) {
   std::u16string units;
   for (size_t at = 0; at < value.size();) {
@@ -62,10 +61,8 @@ std::u16string Expected(const std::string& value) {
     size_t length = WellFormedLength(value, at, &codePoint);
     at += length == 0 ? 1 : length;
     if (codePoint < 0x10000) {
-      if (units.size() + 1 > 255) break;
       units += static_cast<char16_t>(codePoint);
     } else {
-      if (units.size() + 2 > 255) break;
       units += static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10));
       units += static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
     }
@@ -105,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (size > 0 && args.size() <= kMaxArguments) args.push_back(current);
 
-  // The plain reading: pairs of "-u" or "+r" and a value; anything else is malformed.
+  // The plain reading: pairs of "-u" or "+r" and a value of at most 255
+  // UTF-16 units; anything else is malformed.
   bool wellFormed = true;
   std::u16string account = u"quendrix";
   std::u16string right = u"SeServiceLogonRight";
@@ -114,7 +112,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       wellFormed = false;
       break;
     }
-    (args[i] == "-u" ? account : right) = Expected(args[i + 1]);
+    const std::u16string value = Expected(args[i + 1]);
+    if (value.size() > 255) {
+      wellFormed = false;
+      break;
+    }
+    (args[i] == "-u" ? account : right) = value;
   }
 
   // The arguments as the host platform hands them to the tool.

@@ -90,4 +90,28 @@ TEST(OutOfMemory, EachAllocationFailingInTurnEndsInTheOutOfMemoryCode) {
   RemoveTree(folder);
 }
 
+// The narrow conversion the usage line takes: each allocation failing in
+// turn ends in 0 with the out-of-memory code, never an abort.
+TEST(OutOfMemory, NarrowConversionFailsCleanly) {
+  const std::u16string names[] = {u"gr\xDCFFntright", u"gr\xD800ntright"};  // escaped byte; unpaired
+  const std::string expected[] = {"gr\xFFntright", "gr?ntright"};
+  for (int row = 0; row < 2; ++row) {
+    for (long allocation = 0;; ++allocation) {
+      char narrow[32];
+      SetLastError(0);
+      g_allocationFailed = false;
+      g_allocationsBeforeFailure = allocation;
+      int bytes =
+          WideCharToMultiByte(CP_ACP, 0, names[row].c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+      g_allocationsBeforeFailure = -1;
+      if (!g_allocationFailed) {
+        EXPECT_EQ(expected[row], std::string(narrow)) << row;
+        break;
+      }
+      EXPECT_EQ(0, bytes) << row << " allocation #" << allocation;
+      EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GetLastError()) << row << " allocation #" << allocation;
+    }
+  }
+}
+
 }  // namespace

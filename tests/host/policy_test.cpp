@@ -78,7 +78,7 @@ TEST_F(PolicyTest, AddsEachGrantOnce) {
   struct stat info;
   ASSERT_EQ(0, stat(store_.c_str(), &info));
   EXPECT_EQ(0u, info.st_mode & 022) << "only the owner writes the store";
-  ASSERT_EQ(0, stat((store_ + ".lock").c_str(), &info));
+  ASSERT_EQ(0, stat((store_ + ".wlock").c_str(), &info));
   EXPECT_EQ(0u, info.st_mode & 077) << "only the owner may open the lock";
   EXPECT_FALSE(Exists(store_ + ".tmp"));
 }
@@ -135,9 +135,9 @@ TEST_F(PolicyTest, NeverFollowsALinkOrWritesIntoAFolder) {
 
   // A link planted as the lock is refused; one planted as the temporary file
   // is removed, never written through.
-  ASSERT_EQ(0, symlink(target.c_str(), (store_ + ".lock").c_str()));
+  ASSERT_EQ(0, symlink(target.c_str(), (store_ + ".wlock").c_str()));
   EXPECT_EQ(kAccessDenied, Add(rootSid_, u"SeServiceLogonRight"));
-  unlink((store_ + ".lock").c_str());
+  unlink((store_ + ".wlock").c_str());
   ASSERT_EQ(0, symlink(target.c_str(), (store_ + ".tmp").c_str()));
   EXPECT_EQ(0, Add(rootSid_, u"SeServiceLogonRight"));
   EXPECT_EQ("S-1-22-1-0 SeServiceLogonRight\n", ReadWholeFile(store_));
@@ -262,23 +262,35 @@ TEST_F(PolicyTest, WaitForTheLockIsBounded) {
 }
 
 // Someone who may read the store's folder but not write the store can
-// neither take its lock nor stall a grant, whether the lock was made by a
-// grant or left readable before.
+// neither take its lock nor stall a grant. The neighbour opens a lock file
+// before the grant and takes whatever lock it can on it: the grant's own
+// lock keeps it out; the readable lock of an earlier version is no longer
+// the lock; a readable file in the lock's place is refused at once.
 TEST_F(PolicyTest, OnlyThoseWhoMayWriteTheStoreCanTakeItsLock) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run a neighbour as another user";
   chmod(folder_.c_str(), 0755);
-  const std::string lock = store_ + ".lock";
   const struct {
     const char* name;
-    bool leftReadable;
-  } cases[] = {{"lock made by a grant", false}, {"lock left readable", true}};
+    const char* suffix;   // the file the neighbour opens
+    bool readableBefore;  // made 0644 before the grant, else left to a first grant
+    NTSTATUS status;      // the grant's
+    bool mayTake;         // whether the neighbour can take a lock on that file
+  } cases[] = {
+      {"lock made by a grant", ".wlock", false, 0, false},
+      {"earlier version's readable lock", ".lock", true, 0, true},
+      {"readable file in the lock's place", ".wlock", true, kAccessDenied, true},
+  };
   for (const auto& row : cases) {
+    const std::string lock = store_ + row.suffix;
     unlink(lock.c_str());
-    if (row.leftReadable) {
+    unlink((store_ + ".wlock").c_str());
+    if (row.readableBefore) {
       WriteWholeFile(lock, "");
       chmod(lock.c_str(), 0644);
+    } else {
+      ASSERT_EQ(0, Add(userSid_, u"SeBatchLogonRight")) << row.name;
     }
-    EXPECT_EQ(0, Add(userSid_, u"SeBatchLogonRight")) << row.name;
+    const std::string before = ReadWholeFile(store_);
     // The neighbour takes whatever lock it can, tells how, and holds it.
     int told[2];
     ASSERT_EQ(0, pipe(told));
@@ -304,12 +316,16 @@ TEST_F(PolicyTest, OnlyThoseWhoMayWriteTheStoreCanTakeItsLock) {
     close(told[0]);
     g_storeLockWaitMilliseconds = 500;
     alarm(20);
-    EXPECT_EQ(0, Add(rootSid_, u"SeServiceLogonRight")) << row.name;
+    EXPECT_EQ(row.status, Add(rootSid_, u"SeServiceLogonRight")) << row.name;
     alarm(0);
     StopChild(neighbour);
-    EXPECT_EQ('n', taken) << row.name << ": the neighbour took a lock ('f' flock, 'r' read lock)";
+    EXPECT_EQ(row.mayTake, taken != 'n') << row.name << ": the neighbour's lock ('f' flock, 'r' read lock)";
+    if (row.status != 0) {
+      EXPECT_EQ(before, ReadWholeFile(store_)) << row.name << ": the store changed";
+    }
     g_storeLockWaitMilliseconds = kLockWait;
     unlink(store_.c_str());
+    unlink(lock.c_str());
   }
 }
 

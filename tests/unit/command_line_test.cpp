@@ -24,6 +24,7 @@ struct CommandLineCase {
   std::u16string right;
 };
 
+const std::u16string k255(255, u'a');
 const std::u16string k300(300, u'a');
 const std::u16string kPair = u"\U0001F600";  // two UTF-16 units
 
@@ -36,7 +37,7 @@ const CommandLineCase kCases[] = {
     {"option word as value", {u"-u", u"+r"}, true, u"+r", u"SeServiceLogonRight"},
     {"empty value", {u"-u", u""}, true, u"", u"SeServiceLogonRight"},
     {"value not trimmed", {u"-u", u" a b "}, true, u" a b ", u"SeServiceLogonRight"},
-    {"value cut at 255", {u"-u", k300}, true, std::u16string(255, u'a'), u"SeServiceLogonRight"},
+    {"255 units taken whole", {u"+r", k255}, true, u"quendrix", k255},
     // Values are taken unit for unit: no look-alike becomes what it resembles.
     {"full-width letters kept",
      {u"-u", u"\uFF25\uFF56\uFF45\uFF52\uFF59\uFF4F\uFF4E\uFF45"},
@@ -57,21 +58,16 @@ const CommandLineCase kCases[] = {
      u"a\xDCFF\xD800"
      u"b",
      u"SeServiceLogonRight"},
-    {"pair that fits at the cut",
-     {u"-u", std::u16string(253, u'a') + kPair + u"z"},
+    {"pair that ends at 255 units",
+     {u"-u", std::u16string(253, u'a') + kPair},
      true,
      std::u16string(253, u'a') + kPair,
      u"SeServiceLogonRight"},
-    {"pair across the cut dropped whole",
-     {u"-u", std::u16string(254, u'a') + kPair},
-     true,
-     std::u16string(254, u'a'),
-     u"SeServiceLogonRight"},
-    {"lone high surrogate at the cut kept",
-     {u"-u", std::u16string(254, u'a') + u"\xD800z"},
-     true,
-     std::u16string(254, u'a') + u"\xD800",
-     u"SeServiceLogonRight"},
+    // Cut short, a name could be another account's: a longer value is refused.
+    {"256 units", {u"-u", k255 + u"b"}, false, u"", u""},
+    {"300 units", {u"+r", k300}, false, u"", u""},
+    {"pair past 255 units", {u"-u", std::u16string(254, u'a') + kPair}, false, u"", u""},
+    {"long value read before a good one", {u"-u", k300, u"-u", u"alice"}, false, u"", u""},
     {"lone -u", {u"-u"}, false, u"", u""},
     {"right without value", {u"-u", u"alice", u"+r"}, false, u"", u""},
     {"capital U", {u"-U", u"alice"}, false, u"", u""},

@@ -24,10 +24,14 @@ std::u16string HostDomain() {
   return Utf8ToUtf16String(name);
 }
 
+constexpr size_t kMaxLookupScratchBytes = 64u << 20;
+
 // Runs a reentrant getpwnam/getgrnam, growing the scratch buffer for as long
 // as the database answers ERANGE (an entry, not necessarily this one, does
-// not fit). False with ERROR_NONE_MAPPED when there is no such entry, with
-// another code when the database could not answer.
+// not fit), up to a bound no real entry comes near: a source that asked for
+// ever would otherwise take all memory. False with ERROR_NONE_MAPPED when
+// there is no such entry, with another code when the database could not
+// answer.
 template <typename Entry, typename Lookup>
 bool FindEntry(const std::string& name, Lookup lookup, Entry* entry, DWORD* error) {
   std::vector<char> scratch(1024);
@@ -35,7 +39,7 @@ bool FindEntry(const std::string& name, Lookup lookup, Entry* entry, DWORD* erro
     Entry* found = nullptr;
     int result = lookup(name.c_str(), entry, scratch.data(), scratch.size(), &found);
     if (result == EINTR) continue;
-    if (result == ERANGE) {
+    if (result == ERANGE && scratch.size() < kMaxLookupScratchBytes) {
       scratch.resize(scratch.size() * 2);  // throws when memory runs out
       continue;
     }

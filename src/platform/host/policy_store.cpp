@@ -173,7 +173,9 @@ long ElapsedNs(const timespec& since) {
 // Takes the store's lock: an open-file-description write lock, which needs
 // a writable descriptor, on a file only its owner may open. Someone who may
 // only read the store can therefore neither hold it nor stall a grant; the
-// wait is bounded all the same.
+// wait is bounded all the same. The file is named <store>.wlock: the
+// <store>.lock of earlier versions was readable by everyone, and whoever
+// opened it then may hold it still.
 NTSTATUS TakeLock(const std::string& path, int* lockOut) {
   int lock = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kPrivateMode);
   if (lock < 0) return StatusFromErrno(errno);
@@ -182,9 +184,12 @@ NTSTATUS TakeLock(const std::string& path, int* lockOut) {
     close(lock);
     return STATUS_ACCESS_DENIED;
   }
-  // A lock file left readable (by an older version, say) is made private;
-  // where that is not ours to do, the bounded wait still holds.
-  if ((info.st_mode & 077) != 0) (void)fchmod(lock, kPrivateMode);
+  // A lock file others could have opened (planted, or linked from elsewhere)
+  // may be held by them for good: refused at once rather than waited on.
+  if ((info.st_mode & 077) != 0 || info.st_nlink != 1) {
+    close(lock);
+    return STATUS_ACCESS_DENIED;
+  }
 
   struct flock request = {};
   request.l_type = F_WRLCK;
@@ -316,7 +321,7 @@ NTSTATUS CheckPolicyStore(const std::string& path, StoreContent* content) {
 NTSTATUS AddPolicyGrant(const std::string& path, StoreContent* content, const PolicyGrant& grant) {
   std::string line = grant.sid + " " + grant.right + "\n";
   int lock = -1;
-  NTSTATUS status = TakeLock(path + ".lock", &lock);
+  NTSTATUS status = TakeLock(path + ".wlock", &lock);
   if (status != STATUS_SUCCESS) return status;
   StoreFile store;
   auto release = MakeScopeGuard([&] {
