@@ -2,12 +2,7 @@
 # the server): it must pass both executables and fail every fake. It is
 # built by the win32 preset only.
 function(grantright_add_conformance_tests)
-  foreach(build_dir IN LISTS GRANTRIGHT_WINDOWS_BUILDS)
-    get_filename_component(flavour ${build_dir} NAME)
-    if(flavour STREQUAL "win32")
-      set(conformance_build ${build_dir})
-    endif()
-  endforeach()
+  set(conformance_build ${GRANTRIGHT_WIN32_BUILD})
   if(NOT conformance_build)
     return()
   endif()
@@ -19,11 +14,7 @@ function(grantright_add_conformance_tests)
 
   foreach(build_dir IN LISTS GRANTRIGHT_WINDOWS_BUILDS)
     get_filename_component(flavour ${build_dir} NAME)
-    if(flavour STREQUAL "win64")
-      set(exe ${build_dir}/grantright64.exe)
-    else()
-      set(exe ${build_dir}/grantright.exe)
-    endif()
+    grantright_tool_exe(${build_dir} exe)
     add_test(NAME wine.conformance.${flavour} COMMAND ${run_conformance} ${conformance} ${exe} pass)
     list(APPEND conformance_tests wine.conformance.${flavour})
   endforeach()
@@ -48,12 +39,9 @@ endfunction()
 grantright_add_conformance_tests()
 
 # Loads on XP: checked as a file, with the executables' other checks.
-foreach(build_dir IN LISTS GRANTRIGHT_WINDOWS_BUILDS)
-  get_filename_component(flavour ${build_dir} NAME)
-  if(flavour STREQUAL "win32")
-    add_test(NAME pe.conformance.Imports
-      COMMAND ${CMAKE_CURRENT_LIST_DIR}/check_imports.sh ${build_dir}/conformance.exe
-              ${CMAKE_CURRENT_LIST_DIR}/xp_imports.txt)
-    set_tests_properties(pe.conformance.Imports PROPERTIES LABELS pe)
-  endif()
-endforeach()
+if(GRANTRIGHT_WIN32_BUILD)
+  add_test(NAME pe.conformance.Imports
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/check_imports.sh ${GRANTRIGHT_WIN32_BUILD}/conformance.exe
+            ${CMAKE_CURRENT_LIST_DIR}/xp_imports.txt)
+  set_tests_properties(pe.conformance.Imports PROPERTIES LABELS pe)
+endif()
