@@ -37,11 +37,3 @@ function(grantright_add_conformance_tests)
     LABELS wine FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}")
 endfunction()
 grantright_add_conformance_tests()
-
-# Loads on XP: checked as a file, with the executables' other checks.
-if(GRANTRIGHT_WIN32_BUILD)
-  add_test(NAME pe.conformance.Imports
-    COMMAND ${CMAKE_CURRENT_LIST_DIR}/check_imports.sh ${GRANTRIGHT_WIN32_BUILD}/conformance.exe
-            ${CMAKE_CURRENT_LIST_DIR}/xp_imports.txt)
-  set_tests_properties(pe.conformance.Imports PROPERTIES LABELS pe)
-endif()

@@ -31,7 +31,7 @@ const std::string kCorrupt =
     "failure or a data structure corruption on the disk.\n";
 
 class HostE2eTest : public ::testing::Test {
- public:
+ protected:
   void SetUp() override {
     folder_ = MakeTemporaryFolder();
     chmod(folder_.c_str(), 0755);
@@ -132,85 +132,52 @@ bool CanAddAccounts() {
   return geteuid() == 0 && RunProcess({"unshare", "-m", "true"}, {}, &probe) && probe.exitStatus == 0;
 }
 
-// Runs the program in a mount namespace of its own, whose account database
-// is the host's with `lines` added.
-ProcessResult RunWithAccountLines(HostE2eTest* test, const std::string& folder, const std::string& lines,
-                                  const std::vector<std::string>& args) {
-  WriteWholeFile(folder + "/passwd", ReadWholeFile("/etc/passwd") + lines);
-  return test->Run(args, {"unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/passwd && exec \"$@\"",
-                          folder + "/passwd"});
-}
-
-// The same with `extraUsers` (names as bytes, and uids) added.
-ProcessResult RunWithAccounts(HostE2eTest* test, const std::string& folder,
-                              const std::vector<std::pair<std::string, int>>& extraUsers,
-                              const std::vector<std::string>& args) {
+// Accounts added to the host's for a run (names as bytes; uid = gid):
+// quendrix for the defaults; an entry too big for any first guess at the
+// lookup's buffer, before others; and names that differ only in bytes that
+// are not UTF-8.
+std::string AddedAccounts() {
+  const std::vector<std::pair<std::string, int>> users = {{"huge", 4243},        {"quendrix", 4242},
+                                                          {"x\xFF", 4301},       {"x\xEF\xBF\xBD", 4302},
+                                                          {"caf\xC3\xA9", 4303}, {"caf\xE9", 4304}};
   std::string lines;
-  for (const auto& user : extraUsers) {
-    std::string id = std::to_string(user.second);
-    lines += user.first + ":x:" + id + ":" + id + "::/nonexistent:/usr/sbin/nologin\n";
+  for (const auto& user : users) {
+    const std::string id = std::to_string(user.second);
+    const std::string comment = user.first == "huge" ? std::string(2 << 20, 'g') : "";
+    lines += user.first + ":x:" + id + ":" + id + ":" + comment + ":/nonexistent:/usr/sbin/nologin\n";
   }
-  return RunWithAccountLines(test, folder, lines, args);
+  return lines;
 }
 
-// The defaults end to end: the account database is given an account
-// "quendrix" for the run.
-TEST_F(HostE2eTest, NoArgumentsGrantTheServiceLogonRightToQuendrix) {
-  if (!CanAddAccounts()) GTEST_SKIP() << "needs root and mount namespaces to add an account named quendrix";
-  ProcessResult result = RunWithAccounts(this, folder_, {{"quendrix", 4242}}, {});
-  EXPECT_EQ(0, result.exitStatus) << result.err;
-  EXPECT_EQ("", result.err);
-  EXPECT_EQ("", result.out);
-  EXPECT_EQ("S-1-22-1-4242 SeServiceLogonRight\n", ReadWholeFile(store_));
-}
-
-// A name reaches the account database as the bytes typed, UTF-8 or not:
-// among accounts whose names differ only in bytes that are not UTF-8, each
-// name finds its own account, and a name no account has finds none.
-TEST_F(HostE2eTest, NamesThatAreNotUtf8ResolveExactlyOrNotAtAll) {
+// Each run in a mount namespace of its own, whose account database has the
+// accounts above: a name reaches the database as the bytes typed, UTF-8 or
+// not, and finds its own account or none.
+TEST_F(HostE2eTest, NamesFindTheirOwnAccountOrNone) {
   if (!CanAddAccounts()) GTEST_SKIP() << "needs root and mount namespaces to add accounts";
-  const std::vector<std::pair<std::string, int>> users = {
-      {"x\xFF", 4301}, {"x\xEF\xBF\xBD", 4302}, {"caf\xC3\xA9", 4303}, {"caf\xE9", 4304}};
-  const struct {
-    const char* name;
-    std::string account;
-    int exitStatus;
-    std::string store;
-  } cases[] = {
-      {"byte that is not UTF-8", "x\xFF", 0, "S-1-22-1-4301 SeServiceLogonRight\n"},
-      {"U+FFFD, which such a byte used to become", "x\xEF\xBF\xBD", 0, "S-1-22-1-4302 SeServiceLogonRight\n"},
-      {"UTF-8", "caf\xC3\xA9", 0, "S-1-22-1-4303 SeServiceLogonRight\n"},
-      {"Latin-1", "caf\xE9", 0, "S-1-22-1-4304 SeServiceLogonRight\n"},
-      {"another byte", "x\xFE", 13, ""},
-      {"truncated sequence", "caf\xC3", 13, ""},
-  };
-  for (const auto& row : cases) {
-    RemoveTree(store_);
-    ProcessResult result = RunWithAccounts(this, folder_, users, {"-u", row.account});
-    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name << ": " << result.err;
-    EXPECT_EQ(row.exitStatus == 0 ? "" : kUnmapped, result.err) << row.name;
-    EXPECT_EQ(row.store, ReadWholeFile(store_)) << row.name;
-  }
-}
-
-// Argument zero is shown as the bytes it was, whatever they are.
-// An account after an entry too big for any first guess at a buffer is
-// still found, and a name that is not there is still "no mapping".
-TEST_F(HostE2eTest, AccountAfterAHugeEntryIsFound) {
-  if (!CanAddAccounts()) GTEST_SKIP() << "needs root and mount namespaces to add accounts";
-  const std::string accounts =
-      "huge:x:4243:4243:" + std::string(2 << 20, 'g') +
-      ":/nonexistent:/usr/sbin/nologin\nquendrix:x:4242:4242::/nonexistent:/usr/sbin/nologin\n";
+  WriteWholeFile(folder_ + "/passwd", ReadWholeFile("/etc/passwd") + AddedAccounts());
+  const std::vector<std::string> inNamespace = {
+      "unshare", "-m", "sh", "-c", "mount --bind \"$0\" /etc/passwd && exec \"$@\"", folder_ + "/passwd"};
   const RunCase cases[] = {
-      {"after the huge entry", {"-u", "quendrix"}, 0, "", "S-1-22-1-4242 SeServiceLogonRight\n"},
+      {"defaults", {}, 0, "", "S-1-22-1-4242 SeServiceLogonRight\n"},
       {"the huge entry", {"-u", "huge"}, 0, "", "S-1-22-1-4243 SeServiceLogonRight\n"},
-      {"not there", {"-u", "no-such-account"}, 13, kUnmapped, ""},
+      {"after the huge entry", {"-u", "x\xFF"}, 0, "", "S-1-22-1-4301 SeServiceLogonRight\n"},
+      {"U+FFFD, which such a byte used to become",
+       {"-u", "x\xEF\xBF\xBD"},
+       0,
+       "",
+       "S-1-22-1-4302 SeServiceLogonRight\n"},
+      {"UTF-8", {"-u", "caf\xC3\xA9"}, 0, "", "S-1-22-1-4303 SeServiceLogonRight\n"},
+      {"Latin-1", {"-u", "caf\xE9"}, 0, "", "S-1-22-1-4304 SeServiceLogonRight\n"},
+      {"another byte", {"-u", "x\xFE"}, 13, kUnmapped, ""},
+      {"truncated sequence", {"-u", "caf\xC3"}, 13, kUnmapped, ""},
+      {"no such account", {"-u", "no-such-account"}, 13, kUnmapped, ""},
   };
   for (const RunCase& row : cases) {
     RemoveTree(store_);
-    ProcessResult result = RunWithAccountLines(this, folder_, accounts, row.args);
-    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name;
+    ProcessResult result = Run(row.args, inNamespace);
+    EXPECT_EQ(row.exitStatus, result.exitStatus) << row.name << ": " << result.err;
     EXPECT_EQ(row.err, result.err) << row.name;
+    EXPECT_EQ("", result.out) << row.name;
     EXPECT_EQ(row.store, ReadWholeFile(store_)) << row.name;
   }
 }
@@ -264,6 +231,7 @@ TEST_F(HostE2eTest, OutOfMemoryIsReportedAndTheStoreKept) {
   EXPECT_TRUE(content == ReadWholeFile(store_)) << "the store changed";
 }
 
+// Argument zero is shown as the bytes it was, whatever they are.
 TEST_F(HostE2eTest, UsageNamesTheProgramAsStarted) {
   const std::string names[] = {"grantright", "gr\xFFntright", "\xEF\xBD\x87rantright"};
   for (const std::string& name : names) {

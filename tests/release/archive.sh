@@ -7,7 +7,7 @@ source_dir=$1 win32=$2 win64=$3
 here=$(dirname "$0")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' "$source_dir/CMakeLists.txt")
+version=$("$source_dir/scripts/version")
 name=grantright-$version-windows.zip
 
 "$source_dir/scripts/package" "$win32" "$win64" "$work/one/$name"

@@ -8,7 +8,7 @@ set -euo pipefail
 archive=$1 source_dir=$2 win32=$3 win64=$4
 fail() { echo "check_archive: $*" >&2; exit 1; }
 
-version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' "$source_dir/CMakeLists.txt")
+version=$("$source_dir/scripts/version")
 [ "$(basename "$archive")" = "grantright-$version-windows.zip" ] ||
   fail "$(basename "$archive") is not named for version $version"
 

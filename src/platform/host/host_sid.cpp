@@ -54,5 +54,3 @@ const char* SkipSidString(const char* text, const char* end) {
     ++at;
   }
 }
-
-bool IsSidString(const char* text, size_t size) { return SkipSidString(text, text + size) == text + size; }

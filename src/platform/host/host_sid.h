@@ -14,9 +14,6 @@ void MakeHostSid(uint32_t kind, uint32_t id, unsigned char out[kHostSidBytes]);
 // The "S-1-..." text of a binary SID. False when it is not a well-formed SID.
 bool FormatSid(const void* sid, std::string* text);
 
-// Whether the `size` bytes at `text` are the "S-1-..." text of a SID.
-bool IsSidString(const char* text, size_t size);
-
 // Skips the "S-1-..." text of a SID at `text`: where it ends, or null when
 // what is there up to the first other character is not a SID.
 const char* SkipSidString(const char* text, const char* end);

@@ -38,32 +38,27 @@ size_t DecodeUtf8(const unsigned char* text, size_t available, char32_t* codePoi
 
 }  // namespace
 
-size_t Utf8ToUtf16(const char* text, size_t bytes, WCHAR* out, size_t maxUnits) {
-  const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
-  size_t end = 0;
-  while (end < bytes && in[end] != 0) ++end;
-
-  size_t read = 0;
-  size_t written = 0;
-  while (read < end) {
+std::u16string Utf8ToUtf16String(const std::string& text) {
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
+  std::u16string wide;
+  wide.reserve(text.size());  // UTF-16 never needs more units than UTF-8 bytes
+  for (size_t read = 0; read < text.size();) {
     char32_t codePoint;
-    size_t length = DecodeUtf8(in + read, end - read, &codePoint);
+    size_t length = DecodeUtf8(in + read, text.size() - read, &codePoint);
     if (length == 0) {
       codePoint = kEscapeBase + in[read];
       length = 1;
     }
     if (codePoint >= 0x10000) {
-      if (maxUnits - written < 2) break;
       codePoint -= 0x10000;
-      out[written++] = static_cast<WCHAR>(0xD800 + (codePoint >> 10));
-      out[written++] = static_cast<WCHAR>(0xDC00 + (codePoint & 0x3FF));
+      wide += static_cast<WCHAR>(0xD800 + (codePoint >> 10));
+      wide += static_cast<WCHAR>(0xDC00 + (codePoint & 0x3FF));
     } else {
-      if (maxUnits - written < 1) break;
-      out[written++] = static_cast<WCHAR>(codePoint);
+      wide += static_cast<WCHAR>(codePoint);
     }
     read += length;
   }
-  return written;
+  return wide;
 }
 
 bool Utf16ToUtf8(const WCHAR* units, size_t count, std::string* out) {
@@ -97,12 +92,6 @@ bool Utf16ToUtf8(const WCHAR* units, size_t count, std::string* out) {
     }
   }
   return true;
-}
-
-std::u16string Utf8ToUtf16String(const std::string& text) {
-  std::u16string wide(text.size(), u'\0');  // UTF-16 never needs more units than UTF-8 bytes
-  wide.resize(Utf8ToUtf16(text.data(), text.size(), &wide[0], wide.size()));
-  return wide;
 }
 
 bool BytesOfName(const WCHAR* units, size_t count, std::string* bytes) {

@@ -9,15 +9,11 @@
 
 #include "platform/system_services.h"
 
-// Converts up to `bytes` bytes (stopping early at a zero byte) into at most
-// `maxUnits` UTF-16 units, never splitting a surrogate pair. Writes no
-// terminator; returns the number of units written.
-size_t Utf8ToUtf16(const char* text, size_t bytes, WCHAR* out, size_t maxUnits);
-
 // Converts UTF-16 back to bytes. False for a surrogate that is neither half
 // of a pair nor an escaped byte.
 bool Utf16ToUtf8(const WCHAR* units, size_t count, std::string* out);
 
+// Converts bytes to UTF-16. Throws std::bad_alloc when memory runs out.
 std::u16string Utf8ToUtf16String(const std::string& text);
 
 // The bytes a name stands for, as a name is matched against the host's
